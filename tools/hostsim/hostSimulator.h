@@ -1,0 +1,95 @@
+// A stand-in for the media player, written from its window-message interface:
+// a main window that answers requests 334, 260, 124, 125 and 211 over an
+// in-memory playlist, and a playlist editor window that answers 104. Every
+// request is recorded in order, so a test can assert the exact sequence.
+//
+// Like the real host, a name returned for 211 lives in one reused buffer that
+// the next request scribbles over, so a caller that keeps the pointer is caught.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+struct HostRequest {
+    HWND window;       // the window that received it
+    unsigned code;     // request code
+    intptr_t argument; // entry index, or the fixed argument of the request
+
+    bool operator==(const HostRequest &other) const
+    {
+        return window == other.window && code == other.code && argument == other.argument;
+    }
+};
+
+class HostSimulator {
+public:
+    HostSimulator();
+    ~HostSimulator();
+    HostSimulator(const HostSimulator &) = delete;
+    HostSimulator &operator=(const HostSimulator &) = delete;
+
+    HWND hostWindow() const { return host_; }
+    HWND editorWindow() const { return editor_; }
+
+    // The playlist and what the host reports of it.
+    std::vector<std::string> playlist;
+    int currentIndex = 0;
+    bool overrideCount = false; // report reportedCount for 124 instead of the real size
+    int reportedCount = 0;
+
+    // Odd answers a test can ask for.
+    bool nullEditor = false;            // 260 answers a null handle
+    std::set<int> nullNameIndices;      // 211 answers a null address for these indices
+    LRESULT settingsPathAnswer = 0;     // raw answer to 334 when no path text is set
+    std::string settingsPathText;       // when not empty, 334 answers the address of this text
+
+    // Every request received, in order.
+    std::vector<HostRequest> requests;
+
+    // The 104 indices received, in order: a convenience over requests.
+    std::vector<int> removals() const;
+
+    // Address that 334 hands out for settingsPathText (stable while the text is unchanged).
+    const char *settingsPathAddress() const { return settingsPathText.c_str(); }
+
+private:
+    static LRESULT CALLBACK hostProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK editorProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT answerHost(unsigned code, WPARAM argument);
+    LRESULT answerEditor(unsigned code, LPARAM argument);
+    void spoilLastName();
+
+    HWND host_ = nullptr;
+    HWND editor_ = nullptr;
+    std::vector<char> nameBuffer_; // the one buffer that 211 answers point into
+    size_t nameLength_ = 0;
+};
+
+// Runs the calling thread's message loop until done() holds or timeoutMs
+// passes. Returns whether done() held. Never a measure of elapsed time.
+template <class Done>
+bool pumpMessagesUntil(Done done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}
+
+// Runs the message loop for about ms milliseconds, for checks that something does not happen.
+void pumpMessagesFor(DWORD ms);
+
+// Runs the message loop until `ticks` WM_TIMER messages of timer `id` on
+// `window` have been dispatched, or timeoutMs passes. Returns the ticks seen.
+int pumpTimerTicks(HWND window, UINT_PTR id, int ticks, DWORD timeoutMs);
