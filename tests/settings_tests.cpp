@@ -1,0 +1,2 @@
+// Placeholder until this program gets its tests.
+#include <gtest/gtest.h>
