@@ -62,7 +62,8 @@ void HostSimulator::spoilLastName()
 LRESULT HostSimulator::answerHost(unsigned code, WPARAM argument)
 {
     spoilLastName();
-    requests.push_back({host_, code, static_cast<intptr_t>(argument)});
+    if (recording)
+        requests.push_back({host_, code, static_cast<intptr_t>(argument)});
     switch (code) {
     case 334:
         return settingsPathText.empty() ? settingsPathAnswer
@@ -93,7 +94,8 @@ LRESULT HostSimulator::answerHost(unsigned code, WPARAM argument)
 LRESULT HostSimulator::answerEditor(unsigned code, LPARAM argument)
 {
     spoilLastName();
-    requests.push_back({editor_, code, static_cast<intptr_t>(argument)});
+    if (recording)
+        requests.push_back({editor_, code, static_cast<intptr_t>(argument)});
     if (code == 104) {
         int index = static_cast<int>(argument);
         if (index >= 0 && static_cast<size_t>(index) < playlist.size()) {

@@ -46,8 +46,10 @@ public:
     LRESULT settingsPathAnswer = 0;     // raw answer to 334 when no path text is set
     std::string settingsPathText;       // when not empty, 334 answers the address of this text
 
-    // Every request received, in order.
+    // Every request received, in order, while recording is on; a benchmark
+    // turns it off so that the host's answers cost what they would unrecorded.
     std::vector<HostRequest> requests;
+    bool recording = true;
 
     // The 104 indices received, in order: a convenience over requests.
     std::vector<int> removals() const;
