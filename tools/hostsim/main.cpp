@@ -1,13 +1,24 @@
 // hostsim: runs the plug-in module in the simulated host.
-//   hostsim demo PLAYLIST   load the plug-in, let real timer ticks sweep the
-//                           playlist, print it before and after and the
-//                           settings the plug-in wrote at quit.
+//   hostsim demo PLAYLIST       load the plug-in, let one real timer tick sweep
+//                               the playlist, print it before and after and
+//                               the settings the plug-in wrote at quit.
+//   hostsim preview PLAYLIST [CURRENT]
+//                               show what one sweep would remove from a
+//                               playlist file (.m3u, .m3u8 or .pls) whose
+//                               current entry is CURRENT (default 0); the file
+//                               itself is only read.
+// Bad input gets one line on the standard error and exit status 1; a wrong
+// command line gets the usage and status 2.
 #include "hostSimulator.h"
 #include "playlistFile.h"
 #include "pluginLoader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+const DWORD TickDeadlineMs = 15000; // the tick is due after 1 s; a loaded machine may be slow
 
 static void printPlaylist(const char *title, const HostSimulator &host)
 {
@@ -28,51 +39,154 @@ static void printSettingsSection(const char *path)
     }
 }
 
+static bool sweepHasRun(const HostSimulator &host)
+{
+    for (const HostRequest &r : host.requests)
+        if (r.code == 260)
+            return true;
+    return false;
+}
+
+// Dispatches one message at a time and stops as soon as a sweep has run (a
+// sweep opens with request 260 and ends within its tick), so that a sweep
+// which outlasts the period is not followed by a second one.
+static bool pumpUntilSwept(const HostSimulator &host, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!sweepHasRun(host)) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+    }
+    return true;
+}
+
+// Loads the plug-in beside this program into `host` with the settings file
+// `iniPath`, lets one timer tick sweep, then quits and unloads it. Prints
+// which module ran; on failure prints why and returns false.
+static bool sweepOnce(HostSimulator &host, const char *iniPath)
+{
+    host.settingsPathText = iniPath;
+    const char *pluginPath = pluginPathBesideProgram();
+    LoadedPlugin plugin = loadPlugin(pluginPath, host.hostWindow());
+    if (!plugin.module) {
+        std::fprintf(stderr, "hostsim: cannot load the plug-in %s\n", pluginPath);
+        return false;
+    }
+    std::printf("Plug-in %s (\"%s\"), swept by one timer tick.\n", pluginPath, plugin.header->description);
+    plugin.header->init();
+    bool swept = pumpUntilSwept(host, TickDeadlineMs);
+    plugin.header->quit();
+    unloadPlugin(plugin);
+    if (!swept)
+        std::fprintf(stderr, "hostsim: no timer tick arrived within %lu s\n", TickDeadlineMs / 1000);
+    return swept;
+}
+
+// A settings file of the command's own in the temporary folder, asking for a
+// tick every second, so that the user's own INI file is never read or written.
+static bool makeOwnSettingsFile(char (&path)[MAX_PATH])
+{
+    char folder[MAX_PATH];
+    if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "zqs", 0, path)) {
+        std::fprintf(stderr, "hostsim: cannot create a settings file in the temporary folder\n");
+        return false;
+    }
+    WritePrivateProfileStringA("Kestwyn", "Enabled", "1", path);
+    WritePrivateProfileStringA("Kestwyn", "Period", "1", path);
+    return true;
+}
+
+static bool readPlaylistOrSay(const char *path, std::vector<std::string> &names)
+{
+    std::string error;
+    if (readPlaylistFile(path, names, error))
+        return true;
+    std::fprintf(stderr, "hostsim: %s: %s\n", path, error.c_str());
+    return false;
+}
+
 static int runDemo(const char *playlistPath)
 {
     HostSimulator host;
-    if (!readPlaylistFile(playlistPath, host.playlist)) {
-        std::fprintf(stderr, "hostsim: cannot read %s\n", playlistPath);
-        return 1;
-    }
-
-    // A settings file of the demo's own, asking for a tick every second.
     char iniPath[MAX_PATH];
-    GetTempPathA(MAX_PATH, iniPath);
-    lstrcatA(iniPath, "zanq-demo.ini");
-    DeleteFileA(iniPath);
-    WritePrivateProfileStringA("Kestwyn", "Enabled", "1", iniPath);
-    WritePrivateProfileStringA("Kestwyn", "Period", "1", iniPath);
-    host.settingsPathText = iniPath;
-
-    LoadedPlugin plugin = loadPlugin(pluginPathBesideProgram(), host.hostWindow());
-    if (!plugin.module) {
-        std::fprintf(stderr, "hostsim: cannot load %s\n", pluginPathBesideProgram());
+    if (!readPlaylistOrSay(playlistPath, host.playlist) || !makeOwnSettingsFile(iniPath))
         return 1;
-    }
-    std::printf("Loaded %s: \"%s\"\n\n", pluginPathBesideProgram(), plugin.header->description);
     printPlaylist("Playlist before", host);
-
-    plugin.header->init();
-    // A sweep runs whole within its tick, so the first 260 request means one tick has swept.
-    bool ticked = pumpMessagesUntil([&] {
-        for (const HostRequest &r : host.requests)
-            if (r.code == 260)
-                return true;
-        return false;
-    }, 15000);
-    plugin.header->quit();
-    unloadPlugin(plugin);
-
     std::printf("\n");
-    if (!ticked) {
-        std::fprintf(stderr, "hostsim: no timer tick arrived within 15 s\n");
-        return 1;
+    bool swept = sweepOnce(host, iniPath);
+    if (swept) {
+        std::printf("\n");
+        printPlaylist("Playlist after one timer tick", host);
+        std::printf("\n");
+        printSettingsSection(iniPath);
     }
-    printPlaylist("Playlist after one timer tick", host);
-    std::printf("\n");
-    printSettingsSection(iniPath);
     DeleteFileA(iniPath);
+    return swept ? 0 : 1;
+}
+
+// The current index as typed: decimal digits naming an entry, 0..count-1.
+static bool parseCurrentIndex(const char *text, size_t count, int &index)
+{
+    const char *digits = text[0] == '-' ? text + 1 : text;
+    if (!*digits || std::strspn(digits, "0123456789") != std::strlen(digits)) {
+        std::fprintf(stderr, "hostsim: current index \"%s\" is not a whole number\n", text);
+        return false;
+    }
+    size_t value = 0;
+    for (const char *d = digits; *d && value < count; ++d)
+        value = value * 10 + static_cast<size_t>(*d - '0');
+    if ((digits != text && value > 0) || value >= count) {
+        std::fprintf(stderr, "hostsim: current index %s is out of range: the playlist has %zu entries, so it must be 0..%zu\n",
+                     text, count, count - 1);
+        return false;
+    }
+    index = static_cast<int>(value);
+    return true;
+}
+
+static int runPreview(const char *playlistPath, const char *currentText)
+{
+    HostSimulator host;
+    if (!readPlaylistOrSay(playlistPath, host.playlist))
+        return 1;
+    if (currentText && !parseCurrentIndex(currentText, host.playlist.size(), host.currentIndex))
+        return 1;
+    const std::vector<std::string> original = host.playlist;
+    char iniPath[MAX_PATH];
+    if (!makeOwnSettingsFile(iniPath))
+        return 1;
+    std::printf("Preview of one sweep of %s (%zu entries, current entry %d); the file is not changed.\n",
+                playlistPath, original.size(), host.currentIndex);
+    bool swept = sweepOnce(host, iniPath);
+    DeleteFileA(iniPath);
+    if (!swept)
+        return 1;
+
+    // Each removal names an index in the list as it stood then; following
+    // them in order recovers every removed entry's place in the file.
+    std::vector<size_t> fileIndex(original.size());
+    for (size_t k = 0; k < fileIndex.size(); ++k)
+        fileIndex[k] = k;
+    std::vector<size_t> removed;
+    for (int r : host.removals()) {
+        removed.push_back(fileIndex.at(r));
+        fileIndex.erase(fileIndex.begin() + r);
+    }
+    std::sort(removed.begin(), removed.end());
+    std::printf("\nRemoved %zu of %zu entries (index in the file, name):\n", removed.size(), original.size());
+    for (size_t k : removed)
+        std::printf("  %4zu  %s\n", k, original[k].c_str());
+    std::printf("\nRemaining %zu entries (new index, name; current entry %d):\n", host.playlist.size(),
+                host.currentIndex);
+    for (size_t k = 0; k < host.playlist.size(); ++k)
+        std::printf("  %4zu  %s\n", k, host.playlist[k].c_str());
     return 0;
 }
 
@@ -80,6 +194,9 @@ int main(int argc, char **argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "demo") == 0)
         return runDemo(argv[2]);
-    std::fprintf(stderr, "usage: hostsim demo PLAYLIST\n");
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "preview") == 0)
+        return runPreview(argv[2], argc == 4 ? argv[3] : nullptr);
+    std::fprintf(stderr, "usage: hostsim demo PLAYLIST\n"
+                         "       hostsim preview PLAYLIST [CURRENT]   (.m3u, .m3u8 or .pls; CURRENT from 0)\n");
     return 2;
 }
