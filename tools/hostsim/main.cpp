@@ -39,21 +39,49 @@ static void printSettingsSection(const char *path)
     }
 }
 
-static bool sweepHasRun(const HostSimulator &host)
+// What the commands need of the plug-in's requests: whether a sweep has
+// begun (it opens with request 260) and the removal indices. Watched here
+// rather than read from the simulator's log, which keeps one record per
+// comparison, n*n/2 of them: too many for a user's long playlist.
+static struct {
+    WNDPROC hostProc;
+    WNDPROC editorProc;
+    bool swept;
+    std::vector<int> removals;
+} watch;
+
+static LRESULT CALLBACK watchHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    for (const HostRequest &r : host.requests)
-        if (r.code == 260)
-            return true;
-    return false;
+    if (message == WM_USER && lParam == 260)
+        watch.swept = true;
+    return CallWindowProcA(watch.hostProc, window, message, wParam, lParam);
+}
+
+static LRESULT CALLBACK watchEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_USER && wParam == 104)
+        watch.removals.push_back(static_cast<int>(lParam));
+    return CallWindowProcA(watch.editorProc, window, message, wParam, lParam);
+}
+
+static void watchRequests(HostSimulator &host)
+{
+    host.recording = false;
+    watch.swept = false;
+    watch.removals.clear();
+    watch.hostProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(host.hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchHost)));
+    watch.editorProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(host.editorWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchEditor)));
 }
 
 // Dispatches one message at a time and stops as soon as a sweep has run (a
-// sweep opens with request 260 and ends within its tick), so that a sweep
-// which outlasts the period is not followed by a second one.
-static bool pumpUntilSwept(const HostSimulator &host, DWORD timeoutMs)
+// sweep ends within its tick), so that a sweep which outlasts the period is
+// not followed by a second one.
+static bool pumpUntilSwept(DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
-    while (!sweepHasRun(host)) {
+    while (!watch.swept) {
         if (GetTickCount() - start >= timeoutMs)
             return false;
         MSG msg;
@@ -69,8 +97,9 @@ static bool pumpUntilSwept(const HostSimulator &host, DWORD timeoutMs)
 
 // Loads the plug-in beside this program into `host` with the settings file
 // `iniPath`, lets one timer tick sweep, then quits and unloads it. Prints
-// which module ran; on failure prints why and returns false.
-static bool sweepOnce(HostSimulator &host, const char *iniPath)
+// which module ran; on failure prints why and returns false. The indices of
+// the removals, in the list as it stood at each, go to `removals`.
+static bool sweepOnce(HostSimulator &host, const char *iniPath, std::vector<int> &removals)
 {
     host.settingsPathText = iniPath;
     const char *pluginPath = pluginPathBesideProgram();
@@ -80,10 +109,12 @@ static bool sweepOnce(HostSimulator &host, const char *iniPath)
         return false;
     }
     std::printf("Plug-in %s (\"%s\"), swept by one timer tick.\n", pluginPath, plugin.header->description);
+    watchRequests(host);
     plugin.header->init();
-    bool swept = pumpUntilSwept(host, TickDeadlineMs);
+    bool swept = pumpUntilSwept(TickDeadlineMs);
     plugin.header->quit();
     unloadPlugin(plugin);
+    removals = watch.removals;
     if (!swept)
         std::fprintf(stderr, "hostsim: no timer tick arrived within %lu s\n", TickDeadlineMs / 1000);
     return swept;
@@ -120,7 +151,8 @@ static int runDemo(const char *playlistPath)
         return 1;
     printPlaylist("Playlist before", host);
     std::printf("\n");
-    bool swept = sweepOnce(host, iniPath);
+    std::vector<int> removals;
+    bool swept = sweepOnce(host, iniPath, removals);
     if (swept) {
         std::printf("\n");
         printPlaylist("Playlist after one timer tick", host);
@@ -151,6 +183,11 @@ static bool parseCurrentIndex(const char *text, size_t count, int &index)
     return true;
 }
 
+static const char *entries(size_t count)
+{
+    return count == 1 ? "entry" : "entries";
+}
+
 static int runPreview(const char *playlistPath, const char *currentText)
 {
     HostSimulator host;
@@ -164,7 +201,8 @@ static int runPreview(const char *playlistPath, const char *currentText)
         return 1;
     std::printf("Preview of one sweep of %s (%zu entries, current entry %d); the file is not changed.\n",
                 playlistPath, original.size(), host.currentIndex);
-    bool swept = sweepOnce(host, iniPath);
+    std::vector<int> removals;
+    bool swept = sweepOnce(host, iniPath, removals);
     DeleteFileA(iniPath);
     if (!swept)
         return 1;
@@ -175,16 +213,17 @@ static int runPreview(const char *playlistPath, const char *currentText)
     for (size_t k = 0; k < fileIndex.size(); ++k)
         fileIndex[k] = k;
     std::vector<size_t> removed;
-    for (int r : host.removals()) {
+    for (int r : removals) {
         removed.push_back(fileIndex.at(r));
         fileIndex.erase(fileIndex.begin() + r);
     }
     std::sort(removed.begin(), removed.end());
-    std::printf("\nRemoved %zu of %zu entries (index in the file, name):\n", removed.size(), original.size());
+    std::printf("\nRemoved %zu of %zu %s (index in the file, name):\n", removed.size(), original.size(),
+                entries(original.size()));
     for (size_t k : removed)
         std::printf("  %4zu  %s\n", k, original[k].c_str());
-    std::printf("\nRemaining %zu entries (new index, name; current entry %d):\n", host.playlist.size(),
-                host.currentIndex);
+    std::printf("\nRemaining %zu %s (new index, name; current entry %d):\n", host.playlist.size(),
+                entries(host.playlist.size()), host.currentIndex);
     for (size_t k = 0; k < host.playlist.size(); ++k)
         std::printf("  %4zu  %s\n", k, host.playlist[k].c_str());
     return 0;
