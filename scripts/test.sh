@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 scripts/with-wine.sh ctest --preset test
+bash scripts/package.sh   # the zip and the installer, for check_package.py
 for check in tests/release/check_*.py; do
     [ -e "$check" ] || continue
     echo "== $check"
