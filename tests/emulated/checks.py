@@ -26,10 +26,20 @@ class Where:
         return '<%s>' % self.description
 
 
+def showValue(value):
+    """repr, but handles and addresses (numbers past 0xFFFF) in hex."""
+    if isinstance(value, bool) or not isinstance(value, (int, tuple, list)):
+        return repr(value)
+    if isinstance(value, int):
+        return '0x%08x' % value if value > 0xFFFF else repr(value)
+    inner = ', '.join(showValue(item) for item in value)
+    return '(%s%s)' % (inner, ',' if len(value) == 1 else '') if isinstance(value, tuple) else '[%s]' % inner
+
+
 def show(value):
     if isinstance(value, list):
-        return '[\n' + ''.join('      %3d  %r\n' % (k, item) for k, item in enumerate(value)) + '    ]'
-    return repr(value)
+        return '[\n' + ''.join('      %3d  %s\n' % (k, showValue(item)) for k, item in enumerate(value)) + '    ]'
+    return showValue(value)
 
 
 def expectEqual(actual, expected, what):
