@@ -7,7 +7,7 @@ packages=(
   cmake make ninja-build
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   googletest
-  wine wine64 xvfb x11-apps imagemagick xdotool
+  wine wine64 fonts-wine xvfb x11-apps imagemagick xdotool
   python3-pefile python3-unicorn libunicorn-dev
   nsis p7zip-full zip
 )

@@ -35,6 +35,11 @@ fi
 # get no frame, and each hide would wait two seconds for it to answer.
 grep -qs '^"Managed"="N"' "$WINEPREFIX/user.reg" ||
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+# Debian's Wine does not find its own fonts (fonts-wine) where they are
+# installed; in the prefix's Fonts folder it does, and so dialogs get their
+# "MS Sans Serif" and the caption buttons their Marlett glyphs.
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+[ -e "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/* "$fonts/" 2>/dev/null
 
 "$@"
 status=$?
