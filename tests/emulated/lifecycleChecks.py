@@ -5,7 +5,7 @@ at once in memory, reach the timer when the dialog closes and reach the file
 only at quit."""
 
 from .checks import expectEqual, expectTrue
-from .hostedPlugin import DLL_PROCESS_DETACH, SWEEP_TIMER_ID, HostedPlugin
+from .hostedPlugin import DLL_PROCESS_DETACH, HostedPlugin
 from .settingsChecks import HOST_PATH, SECTION, Setup
 
 

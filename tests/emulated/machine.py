@@ -18,7 +18,7 @@ import threading
 
 from unicorn import (UC_ARCH_X86, UC_HOOK_CODE, UC_HOOK_MEM_INVALID, UC_MEM_FETCH_PROT,
                      UC_MEM_FETCH_UNMAPPED, UC_MEM_READ_PROT, UC_MEM_READ_UNMAPPED,
-                     UC_MEM_WRITE_PROT, UC_MEM_WRITE_UNMAPPED, UC_MODE_32, UC_PROT_ALL,
+                     UC_MEM_WRITE_PROT, UC_MEM_WRITE_UNMAPPED, UC_MODE_32,
                      UC_PROT_EXEC, UC_PROT_READ, UC_PROT_WRITE, Uc, UcError)
 from unicorn import x86_const as x86
 
@@ -42,8 +42,10 @@ SAVED_CONTEXT = (x86.UC_X86_REG_EAX, x86.UC_X86_REG_EBX, x86.UC_X86_REG_ECX, x86
                  x86.UC_X86_REG_ESI, x86.UC_X86_REG_EDI, x86.UC_X86_REG_EBP, x86.UC_X86_REG_ESP,
                  x86.UC_X86_REG_EFLAGS)
 
-# A guest call that has not returned by then is a runaway loop, not a slow one.
-RUNAWAY_SECONDS = 30
+# A guest call that has not returned by then is a runaway loop, not a slow
+# one (the longest check takes milliseconds). Once one call ran away, later
+# ones get a shorter allowance, so a loop in every case cannot stall the run.
+RUNAWAY_SECONDS, RUNAWAY_SECONDS_AFTER_ONE = 10, 2
 
 ACCESS_NAMES = {
     UC_MEM_READ_UNMAPPED: 'read of unmapped', UC_MEM_WRITE_UNMAPPED: 'write to unmapped',
@@ -82,7 +84,7 @@ class Machine:
         self._depth = 0
         self._pendingStub = None
         self._fault = None
-        self._expired = False
+        self._expired = 0  # the allowance in seconds, once a call overran it
         self.mapRegion(GDT_BASE, PAGE, UC_PROT_READ, 'descriptor table')
         self.mapRegion(STACK_BASE, STACK_SIZE, UC_PROT_READ | UC_PROT_WRITE, 'stack')
         self.mapRegion(HEAP_BASE, HEAP_SIZE, UC_PROT_READ | UC_PROT_WRITE, 'host data')
@@ -192,7 +194,7 @@ class Machine:
             esp = (self.uc.reg_read(x86.UC_X86_REG_ESP) - 0x200) & ~15
         else:
             esp = STACK_BASE + STACK_SIZE - 0x100
-            self._expired = False
+            self._expired = 0
         for value in reversed(args):
             esp -= 4
             self.writeU32(esp, value)
@@ -241,7 +243,7 @@ class Machine:
                     error, eip, self.describeAddress(eip)))) from None
             if self._expired:
                 raise EmulationError('%s was still running after %d s: stopped as a runaway'
-                                     % (what, RUNAWAY_SECONDS))
+                                     % (what, self._expired))
             stub = self._pendingStub
             if stub is None:
                 if self.uc.reg_read(x86.UC_X86_REG_EIP) == RETURN_SENTINEL:
@@ -250,13 +252,17 @@ class Machine:
                                      % (what, self.uc.reg_read(x86.UC_X86_REG_EIP)))
             pc = self._serveStub(stub)
 
+    runawaySeen = False  # shared by every machine of the run
+
     def _startWatchdog(self):
         finished = threading.Event()
+        allowance = RUNAWAY_SECONDS_AFTER_ONE if Machine.runawaySeen else RUNAWAY_SECONDS
 
         def watch():
-            if finished.wait(RUNAWAY_SECONDS):
+            if finished.wait(allowance):
                 return
-            self._expired = True
+            Machine.runawaySeen = True
+            self._expired = allowance
             # Between two runs a stop is lost, so keep stopping until the caller gives up.
             while not finished.wait(0.05):
                 self.uc.emu_stop()

@@ -44,9 +44,6 @@ class SimulatedHost:
         self.settingsPathAnswer = self.machine.placeText(text, address)
         return self.settingsPathAnswer
 
-    def removals(self):
-        return [argument for window, code, argument in self.requests if window == EDITOR_WINDOW and code == 104]
-
     # The previous name becomes garbage at the next request; its NUL stays, so
     # a late reader gets a wrong name, not a runaway read.
     def _spoilLastName(self):

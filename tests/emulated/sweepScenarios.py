@@ -28,9 +28,6 @@ class SweepScenario:
         self.requests = []  # (code, argument)
         self.remaining = []
 
-    def __repr__(self):
-        return 'SweepScenario(%r)' % self.__dict__
-
 
 def _parseNumber(text, base, low, high, what):
     """A library string-to-number conversion: leading blanks, a sign, then
