@@ -8,21 +8,33 @@
 
 const int NameBufferSize = 260; // 259 bytes of name and the NUL
 
-// Copies a host name at once, before the next request can overwrite it.
-// Returns false for a missing name or one too long for the buffer: a cut name
-// must never be taken for a whole one, or two distinct long names that share
-// their first 259 bytes would match and one of them would be deleted.
-static bool copyName(char *buffer, const char *name)
+// Names are copied and compared a machine word at a time: one sweep makes
+// about n^2/2 of each, and byte loops added a visible share to the host's own
+// cost of answering. A word holding a NUL, and the last bytes that no longer
+// fill a word, are handled byte by byte, so no word is written past a buffer.
+typedef UINT_PTR Word; // 4 bytes in the shipped module, 8 in the x86_64 twin
+const Word LowBits = ~Word(0) / 0xFF; // 0x01 in every byte
+const Word HighBits = LowBits * 0x80; // 0x80 in every byte
+const int WordSize = sizeof(Word);
+
+static Word loadWord(const char *bytes)
 {
-    if (!name)
-        return false;
-    for (int k = 0; k < NameBufferSize; ++k) {
-        buffer[k] = name[k];
-        if (name[k] == '\0')
-            return true;
-    }
-    buffer[NameBufferSize - 1] = '\0';
-    return false;
+    Word word;
+    __builtin_memcpy(&word, bytes, WordSize); // one move; it never calls a C runtime
+    return word;
+}
+
+static bool holdsNul(Word word)
+{
+    return (word - LowBits) & ~word & HighBits;
+}
+
+// Every byte A-Z becomes a-z, all in one word; other bytes stay as they are.
+static Word foldAsciiCaseInWord(Word word)
+{
+    Word low = word & ~HighBits; // the sums below then stay inside their byte
+    Word capital = ((low + LowBits * (0x80 - 'A')) ^ (low + LowBits * (0x80 - 'Z' - 1))) & ~word & HighBits;
+    return word | (capital >> 2); // 0x80 >> 2 is the case bit 0x20
 }
 
 static unsigned char foldAsciiCase(unsigned char c)
@@ -30,12 +42,55 @@ static unsigned char foldAsciiCase(unsigned char c)
     return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
 }
 
+// Copies a host name at once, before the next request can overwrite it.
+// Returns false for a missing name or one too long for the buffer: a cut name
+// must never be taken for a whole one, or two distinct long names that share
+// their first 259 bytes would match and one of them would be deleted.
+// Whole words are read from the host's text only at word-aligned addresses,
+// so a word that holds its NUL never reaches into the next memory page.
+static bool copyName(char *buffer, const char *name)
+{
+    if (!name)
+        return false;
+    int k = 0;
+    while (reinterpret_cast<UINT_PTR>(name + k) % WordSize != 0) {
+        if ((buffer[k] = name[k]) == '\0')
+            return true;
+        ++k;
+    }
+    for (; k + WordSize <= NameBufferSize; k += WordSize) {
+        Word word = loadWord(name + k);
+        if (holdsNul(word))
+            break;
+        __builtin_memcpy(buffer + k, &word, WordSize);
+    }
+    for (; k < NameBufferSize; ++k) {
+        if ((buffer[k] = name[k]) == '\0')
+            return true;
+    }
+    buffer[NameBufferSize - 1] = '\0';
+    return false;
+}
+
+// Both names are whole copies in their buffers. Whole words decide only while
+// neither name has ended: the word that holds the NUL, and the first word that
+// differs, are settled byte by byte, so bytes left over after a NUL from
+// earlier names never count.
 static bool namesEqual(const char *a, const char *b)
 {
-    for (;; ++a, ++b) {
-        if (foldAsciiCase(*a) != foldAsciiCase(*b))
+    int k = 0;
+    for (; k + WordSize <= NameBufferSize; k += WordSize) {
+        Word x = loadWord(a + k);
+        Word y = loadWord(b + k);
+        // Only a NUL folds to a NUL, so a y that ends here differs from x once folded.
+        if (holdsNul(x) || (x != y && foldAsciiCaseInWord(x) != foldAsciiCaseInWord(y)))
+            break;
+    }
+    for (;; ++k) {
+        unsigned char x = a[k], y = b[k];
+        if (foldAsciiCase(x) != foldAsciiCase(y))
             return false;
-        if (*a == '\0')
+        if (x == '\0')
             return true;
     }
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 static std::vector<HostRequest> expectedRequests(const HostSimulator &host, const SweepScenario &s)
@@ -122,5 +123,107 @@ TEST(Sweep, MatchesModelOnSeededPlaylists)
         Outcome expected = modelOutcome(names, pos);
         EXPECT_EQ(host.playlist, expected.playlist);
         EXPECT_EQ(host.removals(), expected.removals);
+    }
+}
+
+// The host's text may sit anywhere, even right before memory that cannot be
+// read. Each answer to 211 is moved so that its NUL is the last readable byte
+// before a no-access page; the names are copied and compared a word at a
+// time, so lengths and prefixes are varied to put every byte at every place
+// in a word and every name end at every alignment.
+static char *readableEnd;
+static WNDPROC simulatedHostProc;
+
+static LRESULT CALLBACK answerAtPageEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT answer = CallWindowProcA(simulatedHostProc, window, message, wParam, lParam);
+    if (message != WM_USER || lParam != 211 || answer == 0)
+        return answer;
+    const char *name = reinterpret_cast<const char *>(answer);
+    size_t size = std::strlen(name) + 1;
+    char *moved = readableEnd - size;
+    std::memcpy(moved, name, size);
+    return reinterpret_cast<LRESULT>(moved);
+}
+
+class SweepAtPageEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SYSTEM_INFO system;
+        GetSystemInfo(&system);
+        DWORD page = system.dwPageSize;
+        block = static_cast<char *>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        ASSERT_NE(block, nullptr);
+        DWORD previous;
+        ASSERT_TRUE(VirtualProtect(block + page, page, PAGE_NOACCESS, &previous));
+        readableEnd = block + page;
+        simulatedHostProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(host.hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(answerAtPageEnd)));
+        settings().enabled = 1;
+    }
+    void TearDown() override
+    {
+        SetWindowLongPtrA(host.hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(simulatedHostProc));
+        VirtualFree(block, 0, MEM_RELEASE);
+    }
+    // One sweep over the names from entry 0; the removals it sent.
+    std::vector<int> sweep(const std::vector<std::string> &names)
+    {
+        host.playlist = names;
+        host.requests.clear();
+        sweepPlaylist(host.hostWindow());
+        return host.removals();
+    }
+    HostSimulator host;
+    char *block = nullptr;
+};
+
+TEST_F(SweepAtPageEnd, NamesOfEveryLengthNearAWordAndTheBufferLimit)
+{
+    std::vector<size_t> lengths;
+    for (size_t length = 1; length <= 20; ++length)
+        lengths.push_back(length);
+    for (size_t length = 250; length <= 262; ++length)
+        lengths.push_back(length);
+    for (size_t length : lengths) {
+        SCOPED_TRACE("name of " + std::to_string(length) + " bytes");
+        std::string name, capitals;
+        for (size_t k = 0; k < length; ++k) {
+            name += static_cast<char>('a' + k % 26);
+            capitals += static_cast<char>('A' + k % 26);
+        }
+        std::string lastByteOff = name;
+        lastByteOff.back() = '#';
+        if (length <= 259) {
+            EXPECT_EQ(sweep({name, capitals, lastByteOff}), std::vector<int>{1});
+            EXPECT_EQ(host.playlist, (std::vector<std::string>{name, lastByteOff}));
+        } else {
+            EXPECT_TRUE(sweep({name, capitals, lastByteOff}).empty());
+        }
+    }
+}
+
+TEST_F(SweepAtPageEnd, BytesOneBitApartAtEveryPlaceInAWord)
+{
+    const struct {
+        const char *first, *second;
+        bool equal;
+    } pairs[] = {
+        {"A", "a", true},          {"Z", "z", true},          {"M", "m", true},
+        {"\xFF", "\xFF", true},    {"@", "`", false},         {"[", "{", false},
+        {"\\", "/", false},        {"\xC0", "\xE0", false},   {"\xC1", "\xE1", false},
+        {"\x80", "\x81", false},   {"1", "!", false},
+    };
+    for (size_t pad = 0; pad < 16; ++pad) {
+        for (const auto &pair : pairs) {
+            SCOPED_TRACE(std::string(pair.first) + " and " + pair.second + " after " + std::to_string(pad) + " bytes");
+            // The pair's byte inside a long name, and as its last byte.
+            std::string head = std::string(pad, 'p') + "C:\\Music\\";
+            std::string tail = "\\Album\\01 - Track.mp3";
+            std::vector<int> expected = pair.equal ? std::vector<int>{1} : std::vector<int>{};
+            EXPECT_EQ(sweep({head + pair.first + tail, head + pair.second + tail}), expected);
+            EXPECT_EQ(sweep({head + pair.first, head + pair.second}), expected);
+        }
     }
 }
