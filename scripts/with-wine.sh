@@ -35,6 +35,10 @@ fi
 # get no frame, and each hide would wait two seconds for it to answer.
 grep -qs '^"Managed"="N"' "$WINEPREFIX/user.reg" ||
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+# A crashing program must fail at once: Wine's debugger would wait forever
+# for someone at the console, so the debugger named is one that cannot start.
+grep -qs '"Debugger"="none"' "$WINEPREFIX/system.reg" ||
+    "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d none /f >/dev/null 2>&1 </dev/null
 # Debian's Wine does not find its own fonts (fonts-wine) where they are
 # installed; in the prefix's Fonts folder it does, and so dialogs get their
 # "MS Sans Serif" and the caption buttons their Marlett glyphs.
