@@ -27,8 +27,10 @@ def draw(size):
     for row, colour in ((2, NAVY), (5, TEAL), (8, SILVER), (11, NAVY)):
         fill(3, row, 4, row + 1, colour)  # bullet
         fill(6, row, 12, row + 1, colour)  # entry text
-    # The third row repeats the first: greyed and struck through in red.
-    fill(0, 8, 15, 8, RED)
+    # The third row repeats the first: greyed and struck through its middle in red.
+    top = 8 * unit + unit // 2
+    for y in range(top, top + unit):
+        pixels[y] = [RED] * size
     return pixels
 
 
