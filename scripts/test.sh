@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Every test: the x86_64 build's programs under Wine, then the checks that
-# read or run the shipped 32-bit file itself.
+# read or run the shipped 32-bit file itself. Stops at the first step that
+# fails and names it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-bash scripts/build.sh
-scripts/with-wine.sh ctest --preset test
-bash scripts/package.sh   # the zip and the installer, for check_package.py
+step=""
+trap 'status=$?; [ $status -eq 0 ] || echo "test.sh: failed at: $step (status $status)" >&2' EXIT
+
+step="setup";                  bash scripts/setup.sh
+step="build";                  bash scripts/build.sh
+step="test programs (ctest)";  scripts/with-wine.sh ctest --preset test
+step="package";                bash scripts/package.sh   # the zip and the installer, for check_package.py
 for check in tests/release/check_*.py; do
-    [ -e "$check" ] || continue
+    step=$check
     echo "== $check"
     /usr/bin/python3 "$check" build/release/gen_zanq.dll
 done

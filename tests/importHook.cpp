@@ -32,3 +32,15 @@ void *hookImport(HMODULE module, const char *dllName, const char *functionName, 
     }
     return nullptr;
 }
+
+ScopedImportHook::ScopedImportHook(HMODULE module, const char *dllName, const char *functionName, void *replacement)
+    : module_(module), dllName_(dllName), functionName_(functionName),
+      previous_(hookImport(module, dllName, functionName, replacement))
+{
+}
+
+ScopedImportHook::~ScopedImportHook()
+{
+    if (previous_)
+        hookImport(module_, dllName_, functionName_, previous_);
+}

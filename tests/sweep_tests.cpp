@@ -127,11 +127,12 @@ TEST(Sweep, MatchesModelOnSeededPlaylists)
 }
 
 // The host's text may sit anywhere, even right before memory that cannot be
-// read. Each answer to 211 is moved so that its NUL is the last readable byte
-// before a no-access page; the names are copied and compared a word at a
-// time, so lengths and prefixes are varied to put every byte at every place
-// in a word and every name end at every alignment.
+// read. Each answer to 211 is moved so that its NUL lies `slack` bytes before
+// a no-access page (0: the last readable byte); the names are copied and
+// compared a word at a time, so slack, lengths and prefixes are varied to put
+// every byte at every place in a word, in the host's text and in the copies.
 static char *readableEnd;
+static size_t slack;
 static WNDPROC simulatedHostProc;
 
 static LRESULT CALLBACK answerAtPageEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -141,10 +142,13 @@ static LRESULT CALLBACK answerAtPageEnd(HWND window, UINT message, WPARAM wParam
         return answer;
     const char *name = reinterpret_cast<const char *>(answer);
     size_t size = std::strlen(name) + 1;
-    char *moved = readableEnd - size;
+    char *moved = readableEnd - slack - size;
     std::memcpy(moved, name, size);
     return reinterpret_cast<LRESULT>(moved);
 }
+
+// Every place in a word of either build: 4 bytes in the shipped module, 8 here.
+const size_t EveryPlaceInAWord = 8;
 
 class SweepAtPageEnd : public ::testing::Test {
 protected:
@@ -158,6 +162,7 @@ protected:
         DWORD previous;
         ASSERT_TRUE(VirtualProtect(block + page, page, PAGE_NOACCESS, &previous));
         readableEnd = block + page;
+        slack = 0;
         simulatedHostProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(host.hostWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(answerAtPageEnd)));
         settings().enabled = 1;
@@ -186,44 +191,53 @@ TEST_F(SweepAtPageEnd, NamesOfEveryLengthNearAWordAndTheBufferLimit)
         lengths.push_back(length);
     for (size_t length = 250; length <= 262; ++length)
         lengths.push_back(length);
-    for (size_t length : lengths) {
-        SCOPED_TRACE("name of " + std::to_string(length) + " bytes");
-        std::string name, capitals;
-        for (size_t k = 0; k < length; ++k) {
-            name += static_cast<char>('a' + k % 26);
-            capitals += static_cast<char>('A' + k % 26);
-        }
-        std::string lastByteOff = name;
-        lastByteOff.back() = '#';
-        if (length <= 259) {
-            EXPECT_EQ(sweep({name, capitals, lastByteOff}), std::vector<int>{1});
-            EXPECT_EQ(host.playlist, (std::vector<std::string>{name, lastByteOff}));
-        } else {
-            EXPECT_TRUE(sweep({name, capitals, lastByteOff}).empty());
+    for (slack = 0; slack < EveryPlaceInAWord; ++slack) {
+        for (size_t length : lengths) {
+            SCOPED_TRACE("name of " + std::to_string(length) + " bytes, NUL " + std::to_string(slack) +
+                         " bytes before the page end");
+            std::string name, capitals;
+            for (size_t k = 0; k < length; ++k) {
+                name += static_cast<char>('a' + k % 26);
+                capitals += static_cast<char>('A' + k % 26);
+            }
+            std::string lastByteOff = name;
+            lastByteOff.back() = '#';
+            if (length <= 259) {
+                EXPECT_EQ(sweep({name, capitals, lastByteOff}), std::vector<int>{1});
+                EXPECT_EQ(host.playlist, (std::vector<std::string>{name, lastByteOff}));
+            } else {
+                EXPECT_TRUE(sweep({name, capitals, lastByteOff}).empty());
+            }
         }
     }
 }
 
+// Pairs that a word-wise fold or search could take for each other: letters
+// and their neighbours one bit away, bytes above 0x7F, and the `?` that makes
+// a name unmatchable. Each sits at every place of a word, both in the host's
+// text and in the copies, inside a name and as its last byte.
 TEST_F(SweepAtPageEnd, BytesOneBitApartAtEveryPlaceInAWord)
 {
     const struct {
         const char *first, *second;
         bool equal;
     } pairs[] = {
-        {"A", "a", true},          {"Z", "z", true},          {"M", "m", true},
-        {"\xFF", "\xFF", true},    {"@", "`", false},         {"[", "{", false},
-        {"\\", "/", false},        {"\xC0", "\xE0", false},   {"\xC1", "\xE1", false},
-        {"\x80", "\x81", false},   {"1", "!", false},
+        {"A", "a", true},        {"Z", "z", true},        {"M", "m", true},        {"\xFF", "\xFF", true},
+        {"@", "`", false},       {"[", "{", false},       {"\\", "/", false},     {"\xC0", "\xE0", false},
+        {"\xC1", "\xE1", false}, {"\x80", "\x81", false}, {"1", "!", false},       {"?", "?", false},
+        {"?", "_", false},       {"\xBF", "\xBF", true},
     };
-    for (size_t pad = 0; pad < 16; ++pad) {
-        for (const auto &pair : pairs) {
-            SCOPED_TRACE(std::string(pair.first) + " and " + pair.second + " after " + std::to_string(pad) + " bytes");
-            // The pair's byte inside a long name, and as its last byte.
-            std::string head = std::string(pad, 'p') + "C:\\Music\\";
-            std::string tail = "\\Album\\01 - Track.mp3";
-            std::vector<int> expected = pair.equal ? std::vector<int>{1} : std::vector<int>{};
-            EXPECT_EQ(sweep({head + pair.first + tail, head + pair.second + tail}), expected);
-            EXPECT_EQ(sweep({head + pair.first, head + pair.second}), expected);
+    for (slack = 0; slack < EveryPlaceInAWord; ++slack) {
+        for (size_t pad = 0; pad < EveryPlaceInAWord; ++pad) {
+            for (const auto &pair : pairs) {
+                SCOPED_TRACE(std::string(pair.first) + " and " + pair.second + " after " + std::to_string(pad) +
+                             " bytes, NUL " + std::to_string(slack) + " bytes before the page end");
+                std::string head = std::string(pad, 'p') + "C:\\Music\\";
+                std::string tail = "\\Album\\01 - Track.mp3";
+                std::vector<int> expected = pair.equal ? std::vector<int>{1} : std::vector<int>{};
+                EXPECT_EQ(sweep({head + pair.first + tail, head + pair.second + tail}), expected);
+                EXPECT_EQ(sweep({head + pair.first, head + pair.second}), expected);
+            }
         }
     }
 }
