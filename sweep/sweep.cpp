@@ -2,6 +2,7 @@
 // with each later one; a later entry whose name equals it (ASCII letters
 // folded, every other byte exact) is removed at once. Removals shift later
 // entries down, so the inner index stays put after one and the count drops.
+// A name that holds a '?' (other than in a leading \\?\) never equals any.
 #include "sweep.h"
 #include "../plugin/hostRequests.h"
 #include "../settings/settings.h"
@@ -24,9 +25,24 @@ static Word loadWord(const char *bytes)
     return word;
 }
 
+// Exact as a yes or no: a borrow marks a byte above a 0 byte too, never
+// without one.
 static bool holdsNul(Word word)
 {
     return (word - LowBits) & ~word & HighBits;
+}
+
+// The player hands over names in the ANSI code page, and the system writes
+// '?' for every letter that page lacks, so two distinct names can arrive as
+// one text. No local file name can hold a '?', so a name with one is such a
+// lossy text (or a stream address with a query) and must match nothing.
+const Word QuestionMarks = LowBits * '?';
+
+// The long-path prefix is the one place where '?' belongs in a file name.
+static bool startsWithLongPathPrefix(const char *name)
+{
+    // Each byte is read only when the one before it was no NUL.
+    return name[0] == '\\' && name[1] == '\\' && name[2] == '?' && name[3] == '\\';
 }
 
 // Every byte A-Z becomes a-z, all in one word; other bytes stay as they are.
@@ -43,9 +59,10 @@ static unsigned char foldAsciiCase(unsigned char c)
 }
 
 // Copies a host name at once, before the next request can overwrite it.
-// Returns false for a missing name or one too long for the buffer: a cut name
-// must never be taken for a whole one, or two distinct long names that share
-// their first 259 bytes would match and one of them would be deleted.
+// Returns false for a name that cannot match: a missing one; one too long for
+// the buffer, since a cut name must never be taken for a whole one, or two
+// distinct long names that share their first 259 bytes would match and one of
+// them would be deleted; and one holding a '?' after its \\?\ prefix, if any.
 // Whole words are read from the host's text only at word-aligned addresses,
 // so a word that holds its NUL never reaches into the next memory page.
 static bool copyName(char *buffer, const char *name)
@@ -53,20 +70,27 @@ static bool copyName(char *buffer, const char *name)
     if (!name)
         return false;
     int k = 0;
-    while (reinterpret_cast<UINT_PTR>(name + k) % WordSize != 0) {
-        if ((buffer[k] = name[k]) == '\0')
-            return true;
-        ++k;
+    if (startsWithLongPathPrefix(name)) {
+        for (; k < 4; ++k)
+            buffer[k] = name[k];
+    }
+    for (; reinterpret_cast<UINT_PTR>(name + k) % WordSize != 0; ++k) {
+        char c = buffer[k] = name[k];
+        if (c == '\0' || c == '?')
+            return c == '\0';
     }
     for (; k + WordSize <= NameBufferSize; k += WordSize) {
         Word word = loadWord(name + k);
-        if (holdsNul(word))
+        // One test for both: the bytes after a NUL are not the name's, so a
+        // word holding either is settled byte by byte below.
+        if (holdsNul(word) | holdsNul(word ^ QuestionMarks))
             break;
         __builtin_memcpy(buffer + k, &word, WordSize);
     }
     for (; k < NameBufferSize; ++k) {
-        if ((buffer[k] = name[k]) == '\0')
-            return true;
+        char c = buffer[k] = name[k];
+        if (c == '\0' || c == '?')
+            return c == '\0';
     }
     buffer[NameBufferSize - 1] = '\0';
     return false;

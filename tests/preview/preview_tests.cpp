@@ -1,7 +1,9 @@
 // hostsim.exe preview run as a user runs it, in a process of its own with the
 // plug-in beside it and one real timer tick: what it reports removed and
-// remaining, that the playlist file and the temporary folder are left as they
-// were, and the one-line errors and exit status for bad input.
+// remaining (names printed as UTF-8), how the names reached the plug-in (a
+// UTF-8 file's through the code page, as the player hands them over), that
+// the playlist file and the temporary folder are left as they were, and the
+// one-line errors and exit status for bad input.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -159,19 +161,33 @@ static std::string inQuotes(const std::string &path)
     return "\"" + path + "\"";
 }
 
+// What the report says of how the names reach the plug-in.
+static const std::string AsBytes =
+    "The file is not UTF-8: names reach the plug-in as the bytes they are in it (shown here read in code page 1252).";
+static std::string throughCodePage(int lossy)
+{
+    return "The file is UTF-8: names reach the plug-in in code page 1252, as the player hands them over; " +
+           std::to_string(lossy) + " of them hold letters that page lacks (sent as '?') and are never taken for repeats.";
+}
+
+// Four seasons, spring and summer: in code page 1252 both read D:\Music\??\01 - ?.mp3.
+#define SEASONS u8"D:\\Music\\\u56db\u5b63\\01 - "
+
 TEST(Preview, ReportsWhatOneSweepRemovesAndLeavesTheFileAlone)
 {
     const struct {
         const char *title;
-        const char *fileName; // empty: the sample playlist
+        const char *fileName; // a file written with `bytes`; empty: the playlist `fixture`
         std::string bytes;
         const char *current;  // null: not given
+        std::string howNamesReachThePlugin;
         std::string removedHeading;
         std::vector<Listed> removed;
         std::string remainingHeading;
         std::vector<Listed> remaining;
+        const char *fixture = ZANQ_SAMPLE_PLAYLIST;
     } cases[] = {
-        {"the sample playlist, current entry by default", "", "", nullptr,
+        {"the sample playlist, current entry by default", "", "", nullptr, AsBytes,
          "Removed 3 of 9 entries",
          {{3, "c:\\music\\aurora lane\\northern lights\\01 - first frost.mp3"},
           {5, "C:\\Music\\Bellwether\\Live at the Mill\\03 - Slow River.flac"},
@@ -186,26 +202,51 @@ TEST(Preview, ReportsWhatOneSweepRemovesAndLeavesTheFileAlone)
         {"pls in number order; entries before the current one are never compared", "mix.pls",
          "[playlist]\r\nFile4=A.mp3\r\nFile2=b.mp3\r\nFile1=a.mp3\r\nFile5=B.MP3\r\nFile3=c.mp3\r\n"
          "File6=c.mp3\r\nNumberOfEntries=6\r\n",
-         "1", "Removed 2 of 6 entries",
+         "1", AsBytes, "Removed 2 of 6 entries",
          {{4, "B.MP3"}, {5, "c.mp3"}},
          "Remaining 4 entries (new index, name; current entry 1)",
          {{0, "a.mp3"}, {1, "b.mp3"}, {2, "c.mp3"}, {3, "A.mp3"}}},
-        {"m3u8 bytes as they are: only A-Z fold, not accented letters", "mix.m3u8",
+        {"m3u8 read as UTF-8, handed over in code page 1252: only A-Z fold, not accented letters", "mix.m3u8",
          "\xEF\xBB\xBF#EXTM3U\n#EXTINF:1,x\n\xC3\x84.mp3\n\xC3\xA4.mp3\nCaf\xC3\xA9.mp3\ncaf\xC3\xA9.MP3\n", "0",
-         "Removed 1 of 4 entries",
+         throughCodePage(0), "Removed 1 of 4 entries",
          {{3, "caf\xC3\xA9.MP3"}},
          "Remaining 3 entries (new index, name; current entry 0)",
          {{0, "\xC3\x84.mp3"}, {1, "\xC3\xA4.mp3"}, {2, "Caf\xC3\xA9.mp3"}}},
-        {"the last entry current: nothing to remove", "last.m3u", "x.mp3\nx.mp3\n", "1",
+        {"the last entry current: nothing to remove", "last.m3u", "x.mp3\nx.mp3\n", "1", AsBytes,
          "Removed 0 of 2 entries",
          {},
          "Remaining 2 entries (new index, name; current entry 1)",
          {{0, "x.mp3"}, {1, "x.mp3"}}},
+        {"the seasons playlist: the two names the code page cannot tell apart both stay", "", "", nullptr,
+         throughCodePage(2), "Removed 1 of 4 entries",
+         {{3, "d:\\music\\four seasons\\01 - SPRING.MP3"}},
+         "Remaining 3 entries (new index, name; current entry 0)",
+         {{0, SEASONS u8"\u6625.mp3"}, {1, SEASONS u8"\u590f.mp3"}, {2, "D:\\Music\\Four Seasons\\01 - Spring.mp3"}},
+         ZANQ_SEASONS_PLAYLIST},
+        {"m3u8: even the very same lossy name twice stays", "same.m3u8",
+         SEASONS u8"\u6625.mp3\n" SEASONS u8"\u6625.mp3\n", nullptr, throughCodePage(2), "Removed 0 of 2 entries",
+         {},
+         "Remaining 2 entries (new index, name; current entry 0)",
+         {{0, SEASONS u8"\u6625.mp3"}, {1, SEASONS u8"\u6625.mp3"}}},
+        {"pls with a UTF-8 mark: u acute and U acute differ in code page 1252, so both stay; a plain repeat goes",
+         "marked.pls",
+         "\xEF\xBB\xBF[playlist]\r\nFile1=" u8"C:\\M\u00fasica\\a.mp3\r\nFile2=" u8"c:\\M\u00daSICA\\A.MP3\r\n"
+         "File3=C:\\Musica\\a.mp3\r\nFile4=C:\\Musica\\a.mp3\r\n",
+         nullptr, throughCodePage(0), "Removed 1 of 4 entries",
+         {{3, "C:\\Musica\\a.mp3"}},
+         "Remaining 3 entries (new index, name; current entry 0)",
+         {{0, u8"C:\\M\u00fasica\\a.mp3"}, {1, u8"c:\\M\u00daSICA\\A.MP3"}, {2, "C:\\Musica\\a.mp3"}}},
+        {"m3u without a mark: bytes as they are, shown as code page 1252 text", "bytes.m3u",
+         "C:\\Caf\xC3\xA9.mp3\nc:\\caf\xC3\xA9.MP3\nC:\\CAF\xC9.mp3\n", nullptr, AsBytes,
+         "Removed 1 of 3 entries",
+         {{1, u8"c:\\caf\u00c3\u00a9.MP3"}},
+         "Remaining 2 entries (new index, name; current entry 0)",
+         {{0, u8"C:\\Caf\u00c3\u00a9.mp3"}, {1, u8"C:\\CAF\u00c9.mp3"}}},
     };
     std::string folder = makeFolder("zqp");
     for (const auto &c : cases) {
         SCOPED_TRACE(c.title);
-        std::string path = *c.fileName ? folder + c.fileName : ZANQ_SAMPLE_PLAYLIST;
+        std::string path = *c.fileName ? folder + c.fileName : c.fixture;
         if (*c.fileName)
             writeFile(path, c.bytes);
         std::string before = readFile(path);
@@ -218,6 +259,7 @@ TEST(Preview, ReportsWhatOneSweepRemovesAndLeavesTheFileAlone)
 
         EXPECT_EQ(run.exitCode, 0u) << run.err;
         EXPECT_EQ(run.err, "");
+        EXPECT_NE(run.out.find("\n" + c.howNamesReachThePlugin + "\r\n"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find(c.removedHeading + " (index in the file, name):"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find(c.remainingHeading + ":"), std::string::npos) << run.out;
         EXPECT_EQ(listUnder(run.out, c.removedHeading), c.removed) << run.out;
@@ -256,6 +298,8 @@ TEST(Preview, BadInputGetsOneLineAndANonZeroExit)
          "preview {}", 1, "hostsim: {}: line 2 is 98302 bytes long; no path is longer than 98301 bytes\n"},
         {"not a playlist type", "list.txt", File, "a.mp3\n", "preview {}", 1,
          "hostsim: {}: not a .m3u, .m3u8 or .pls file\n"},
+        {"code page text in a m3u8", "bad.m3u8", File, "#EXTM3U\nC:\\a.mp3\nC:\\Caf\xE9.mp3\n", "preview {}", 1,
+         "hostsim: {}: line 3 is not valid UTF-8\n"},
         {"current index one past the end", "three.m3u", File, three, "preview {} 3", 1,
          "hostsim: current index 3" + outOfRange},
         {"a negative current index", "three.m3u", File, three, "preview {} -1", 1,

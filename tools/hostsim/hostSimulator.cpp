@@ -1,6 +1,9 @@
 // Host simulator: window procedures answering the host's requests.
 #include "hostSimulator.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 static const char HostClass[] = "ZanqSimulatedHost";
 static const char EditorClass[] = "ZanqSimulatedEditor";
 
@@ -12,9 +15,9 @@ static void registerClasses()
     WNDCLASSA wc = {};
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = HostClass;
-    wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-        return DefWindowProcA(w, m, wp, lp);
-    };
+    // The system's own procedure until the simulator's takes over: a lambda
+    // would convert to a cdecl pointer on i686, not the CALLBACK one required.
+    wc.lpfnWndProc = DefWindowProcA;
     RegisterClassA(&wc);
     wc.lpszClassName = EditorClass;
     RegisterClassA(&wc);
@@ -29,6 +32,13 @@ HostSimulator::HostSimulator()
                           nullptr, GetModuleHandleA(nullptr), nullptr);
     editor_ = CreateWindowA(EditorClass, "Simulated playlist editor", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    // Without its windows nothing can be tested or shown: every request would
+    // go nowhere and each test would fail with an empty log and no hint.
+    if (!host_ || !editor_) {
+        std::fprintf(stderr, "hostsim: cannot create the simulated host's windows (error %lu); is there a display?\n",
+                     GetLastError());
+        std::exit(1);
+    }
     SetWindowLongPtrA(host_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(editor_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(host_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hostProc));
@@ -71,24 +81,45 @@ LRESULT HostSimulator::answerHost(unsigned code, WPARAM argument)
     case 260:
         return nullEditor ? 0 : reinterpret_cast<LRESULT>(editor_);
     case 124:
-        return overrideCount ? reportedCount : static_cast<LRESULT>(playlist.size());
+        return overrideCount ? reportedCount : static_cast<LRESULT>(entryCount());
     case 125:
         return currentIndex;
     case 211: {
         int index = static_cast<int>(argument);
-        if (index < 0 || static_cast<size_t>(index) >= playlist.size() || nullNameIndices.count(index))
+        if (index < 0 || static_cast<size_t>(index) >= entryCount() || nullNameIndices.count(index))
             return 0;
-        const std::string &name = playlist[index];
-        // Grow only when needed; a name fits in place otherwise, so the address repeats.
-        if (nameBuffer_.size() < name.size() + 1)
-            nameBuffer_.resize(name.size() + 1);
-        std::copy(name.begin(), name.end(), nameBuffer_.begin());
-        nameBuffer_[name.size()] = '\0';
-        nameLength_ = name.size() + 1;
-        return reinterpret_cast<LRESULT>(nameBuffer_.data());
+        return unicodeNames ? handOver(ansiName(widePlaylist[index])) : handOver(playlist[index]);
     }
     }
     return 0;
+}
+
+// Puts the name into the one reused buffer and answers its address.
+LRESULT HostSimulator::handOver(const std::string &name)
+{
+    // Grow only when needed; a name fits in place otherwise, so the address repeats.
+    if (nameBuffer_.size() < name.size() + 1)
+        nameBuffer_.resize(name.size() + 1);
+    std::copy(name.begin(), name.end(), nameBuffer_.begin());
+    nameBuffer_[name.size()] = '\0';
+    nameLength_ = name.size() + 1;
+    return reinterpret_cast<LRESULT>(nameBuffer_.data());
+}
+
+std::string ansiName(const std::wstring &name, bool *lossy)
+{
+    // No flags and no default character of our own: the conversion the player makes.
+    int length = static_cast<int>(name.size());
+    int size = WideCharToMultiByte(CP_ACP, 0, name.c_str(), length, nullptr, 0, nullptr, nullptr);
+    std::string text(size, '\0');
+    // The system refuses to report a default character for UTF-8, which needs none.
+    BOOL usedDefault = FALSE;
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, name.c_str(), length, &text[0], size, nullptr,
+                            GetACP() == CP_UTF8 ? nullptr : &usedDefault);
+    if (lossy)
+        *lossy = usedDefault != FALSE;
+    return text;
 }
 
 LRESULT HostSimulator::answerEditor(unsigned code, LPARAM argument)
@@ -98,8 +129,11 @@ LRESULT HostSimulator::answerEditor(unsigned code, LPARAM argument)
         requests.push_back({editor_, code, static_cast<intptr_t>(argument)});
     if (code == 104) {
         int index = static_cast<int>(argument);
-        if (index >= 0 && static_cast<size_t>(index) < playlist.size()) {
-            playlist.erase(playlist.begin() + index);
+        if (index >= 0 && static_cast<size_t>(index) < entryCount()) {
+            if (unicodeNames)
+                widePlaylist.erase(widePlaylist.begin() + index);
+            else
+                playlist.erase(playlist.begin() + index);
             // The current entry keeps pointing at the same item, as a player's would.
             if (index < currentIndex)
                 --currentIndex;

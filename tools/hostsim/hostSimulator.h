@@ -5,6 +5,9 @@
 //
 // Like the real host, a name returned for 211 lives in one reused buffer that
 // the next request scribbles over, so a caller that keeps the pointer is caught.
+// In Unicode mode the simulator holds the names as UTF-16, as the player keeps
+// its list, and answers 211 with them converted to the ANSI code page, as the
+// player does.
 #pragma once
 #include <windows.h>
 
@@ -34,8 +37,11 @@ public:
     HWND hostWindow() const { return host_; }
     HWND editorWindow() const { return editor_; }
 
-    // The playlist and what the host reports of it.
+    // The playlist and what the host reports of it: the names are `playlist`,
+    // handed over byte for byte, or in Unicode mode `widePlaylist`.
     std::vector<std::string> playlist;
+    bool unicodeNames = false;
+    std::vector<std::wstring> widePlaylist;
     int currentIndex = 0;
     bool overrideCount = false; // report reportedCount for 124 instead of the real size
     int reportedCount = 0;
@@ -54,6 +60,9 @@ public:
     // The 104 indices received, in order: a convenience over requests.
     std::vector<int> removals() const;
 
+    // The number of entries in the list of the current mode.
+    size_t entryCount() const { return unicodeNames ? widePlaylist.size() : playlist.size(); }
+
     // Address that 334 hands out for settingsPathText (stable while the text is unchanged).
     const char *settingsPathAddress() const { return settingsPathText.c_str(); }
 
@@ -62,6 +71,7 @@ private:
     static LRESULT CALLBACK editorProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT answerHost(unsigned code, WPARAM argument);
     LRESULT answerEditor(unsigned code, LPARAM argument);
+    LRESULT handOver(const std::string &name);
     void spoilLastName();
 
     HWND host_ = nullptr;
@@ -69,6 +79,12 @@ private:
     std::vector<char> nameBuffer_; // the one buffer that 211 answers point into
     size_t nameLength_ = 0;
 };
+
+// The text that 211 hands over for a UTF-16 name: the system's conversion to
+// the ANSI code page with its defaults, so a letter that the page lacks
+// becomes '?' (or a look-alike where the system knows one). `lossy`, if given,
+// says whether any letter became the '?'.
+std::string ansiName(const std::wstring &name, bool *lossy = nullptr);
 
 // Runs the calling thread's message loop until done() holds or timeoutMs
 // passes. Returns whether done() held. Never a measure of elapsed time.

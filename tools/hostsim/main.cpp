@@ -7,8 +7,10 @@
 //                               playlist file (.m3u, .m3u8 or .pls) whose
 //                               current entry is CURRENT (default 0); the file
 //                               itself is only read.
-// Bad input gets one line on the standard error and exit status 1; a wrong
-// command line gets the usage and status 2.
+// A UTF-8 playlist's names are held as UTF-16 and handed over in the ANSI
+// code page, as the player does; other files' names as their bytes. Names
+// are printed as UTF-8. Bad input gets one line on the standard error and
+// exit status 1; a wrong command line gets the usage and status 2.
 #include "hostSimulator.h"
 #include "playlistFile.h"
 #include "pluginLoader.h"
@@ -20,11 +22,38 @@
 
 const DWORD TickDeadlineMs = 15000; // the tick is due after 1 s; a loaded machine may be slow
 
+static std::string utf8Of(const std::wstring &text)
+{
+    int length = static_cast<int>(text.size());
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
+// Text in the ANSI code page (a byte name, a path from the command line), as UTF-8.
+static std::string utf8OfAnsi(const std::string &text)
+{
+    int length = static_cast<int>(text.size());
+    int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), length, nullptr, 0);
+    std::wstring wide(size, L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), length, &wide[0], size);
+    return utf8Of(wide);
+}
+
+// Entry k of the host's list as the player would show it, in UTF-8.
+static std::string shownName(const HostSimulator &host, size_t k)
+{
+    return host.unicodeNames ? utf8Of(host.widePlaylist[k]) : utf8OfAnsi(host.playlist[k]);
+}
+
 static void printPlaylist(const char *title, const HostSimulator &host)
 {
-    std::printf("%s (%zu entries, current entry %d):\n", title, host.playlist.size(), host.currentIndex);
-    for (size_t k = 0; k < host.playlist.size(); ++k)
-        std::printf("  %2zu  %s\n", k, host.playlist[k].c_str());
+    std::printf("%s (%zu entries, current entry %d):\n", title, host.entryCount(), host.currentIndex);
+    for (size_t k = 0; k < host.entryCount(); ++k)
+        std::printf("  %2zu  %s\n", k, shownName(host, k).c_str());
 }
 
 static void printSettingsSection(const char *path)
@@ -134,20 +163,46 @@ static bool makeOwnSettingsFile(char (&path)[MAX_PATH])
     return true;
 }
 
-static bool readPlaylistOrSay(const char *path, std::vector<std::string> &names)
+// Fills the host's list from the file: a UTF-8 file's names in Unicode mode.
+static bool readPlaylistOrSay(const char *path, HostSimulator &host)
 {
     std::string error;
-    if (readPlaylistFile(path, names, error))
-        return true;
-    std::fprintf(stderr, "hostsim: %s: %s\n", path, error.c_str());
-    return false;
+    Playlist playlist;
+    if (!readPlaylistFile(path, playlist, error)) {
+        std::fprintf(stderr, "hostsim: %s: %s\n", path, error.c_str());
+        return false;
+    }
+    host.unicodeNames = playlist.utf8;
+    host.playlist = playlist.names;
+    host.widePlaylist = playlist.wideNames;
+    return true;
+}
+
+// How the names reach the plug-in; for UTF-8 text, how many lose letters on the way.
+static void printHowNamesReachThePlugin(const HostSimulator &host)
+{
+    if (!host.unicodeNames) {
+        std::printf("The file is not UTF-8: names reach the plug-in as the bytes they are in it (shown here read "
+                    "in code page %u).\n",
+                    GetACP());
+        return;
+    }
+    size_t lossy = 0;
+    for (const std::wstring &name : host.widePlaylist) {
+        bool lost = false;
+        ansiName(name, &lost);
+        lossy += lost;
+    }
+    std::printf("The file is UTF-8: names reach the plug-in in code page %u, as the player hands them over; "
+                "%zu of them hold letters that page lacks (sent as '?') and are never taken for repeats.\n",
+                GetACP(), lossy);
 }
 
 static int runDemo(const char *playlistPath)
 {
     HostSimulator host;
     char iniPath[MAX_PATH];
-    if (!readPlaylistOrSay(playlistPath, host.playlist) || !makeOwnSettingsFile(iniPath))
+    if (!readPlaylistOrSay(playlistPath, host) || !makeOwnSettingsFile(iniPath))
         return 1;
     printPlaylist("Playlist before", host);
     std::printf("\n");
@@ -191,16 +246,19 @@ static const char *entries(size_t count)
 static int runPreview(const char *playlistPath, const char *currentText)
 {
     HostSimulator host;
-    if (!readPlaylistOrSay(playlistPath, host.playlist))
+    if (!readPlaylistOrSay(playlistPath, host))
         return 1;
-    if (currentText && !parseCurrentIndex(currentText, host.playlist.size(), host.currentIndex))
+    if (currentText && !parseCurrentIndex(currentText, host.entryCount(), host.currentIndex))
         return 1;
-    const std::vector<std::string> original = host.playlist;
+    std::vector<std::string> original;
+    for (size_t k = 0; k < host.entryCount(); ++k)
+        original.push_back(shownName(host, k));
     char iniPath[MAX_PATH];
     if (!makeOwnSettingsFile(iniPath))
         return 1;
     std::printf("Preview of one sweep of %s (%zu entries, current entry %d); the file is not changed.\n",
-                playlistPath, original.size(), host.currentIndex);
+                utf8OfAnsi(playlistPath).c_str(), original.size(), host.currentIndex);
+    printHowNamesReachThePlugin(host);
     std::vector<int> removals;
     bool swept = sweepOnce(host, iniPath, removals);
     DeleteFileA(iniPath);
@@ -222,10 +280,10 @@ static int runPreview(const char *playlistPath, const char *currentText)
                 entries(original.size()));
     for (size_t k : removed)
         std::printf("  %4zu  %s\n", k, original[k].c_str());
-    std::printf("\nRemaining %zu %s (new index, name; current entry %d):\n", host.playlist.size(),
-                entries(host.playlist.size()), host.currentIndex);
-    for (size_t k = 0; k < host.playlist.size(); ++k)
-        std::printf("  %4zu  %s\n", k, host.playlist[k].c_str());
+    std::printf("\nRemaining %zu %s (new index, name; current entry %d):\n", host.entryCount(),
+                entries(host.entryCount()), host.currentIndex);
+    for (size_t k = 0; k < host.entryCount(); ++k)
+        std::printf("  %4zu  %s\n", k, shownName(host, k).c_str());
     return 0;
 }
 

@@ -1,6 +1,7 @@
-// Playlist file reading for the simulator's commands: the names are never
-// decoded or normalised, since the plug-in compares bytes and so must see
-// exactly what a player would hand it.
+// Playlist file reading for the simulator's commands: names are never
+// trimmed or normalised, since the plug-in compares bytes and so must see
+// exactly what a player would hand it. UTF-8 text is decoded, no more, so
+// that the names reach the plug-in through the player's own conversion.
 #include "playlistFile.h"
 
 #include <windows.h>
@@ -23,7 +24,7 @@ static char lowerAscii(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool playlistKindOf(const std::string &path, PlaylistKind &kind)
+bool playlistKindOf(const std::string &path, PlaylistKind &kind, bool &utf8)
 {
     size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || path.find_first_of("\\/", dot) != std::string::npos)
@@ -36,6 +37,49 @@ bool playlistKindOf(const std::string &path, PlaylistKind &kind)
         kind = PlaylistKind::Pls;
     else
         return false;
+    utf8 = extension == "m3u8";
+    return true;
+}
+
+bool decodeUtf8(const std::string &text, std::wstring &wide)
+{
+    static_assert(sizeof(wchar_t) == 2, "UTF-16 units, as on Windows");
+    std::wstring decoded;
+    for (size_t k = 0; k < text.size();) {
+        unsigned char lead = static_cast<unsigned char>(text[k]);
+        size_t extra;
+        unsigned long value, least;
+        if (lead < 0x80) {
+            extra = 0, value = lead, least = 0;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1, value = lead & 0x1F, least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2, value = lead & 0x0F, least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3, value = lead & 0x07, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (text.size() - k <= extra)
+            return false;
+        for (size_t n = 1; n <= extra; ++n) {
+            unsigned char next = static_cast<unsigned char>(text[k + n]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            value = value << 6 | (next & 0x3F);
+        }
+        if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+        if (value >= 0x10000) {
+            value -= 0x10000;
+            decoded += static_cast<wchar_t>(0xD800 + (value >> 10));
+            decoded += static_cast<wchar_t>(0xDC00 + (value & 0x3FF));
+        } else {
+            decoded += static_cast<wchar_t>(value);
+        }
+        k += extra + 1;
+    }
+    wide = decoded;
     return true;
 }
 
@@ -95,18 +139,20 @@ static bool numberBefore(const std::string &a, const std::string &b)
     return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
-bool parsePlaylist(PlaylistKind kind, const std::string &bytes, std::vector<std::string> &names,
-                   std::string &error)
+bool parsePlaylist(PlaylistKind kind, bool utf8, const std::string &bytes, Playlist &playlist, std::string &error)
 {
     if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) {
         error = "UTF-16 text; save the playlist as UTF-8 (.m3u8)";
         return false;
     }
-    // The byte order mark belongs to the file, not to its first name.
-    std::string text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+    // The byte order mark belongs to the file, not to its first name, and
+    // says that the file is UTF-8 whatever its name.
+    bool marked = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    utf8 = utf8 || marked;
+    std::string text = marked ? bytes.substr(3) : bytes;
     std::vector<std::string> lines = splitLines(text);
 
-    std::vector<std::string> found;
+    std::vector<std::pair<std::string, size_t>> found; // name, line number
     std::map<std::string, std::pair<std::string, size_t>, decltype(&numberBefore)> numbered(numberBefore);
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string &line = lines[k];
@@ -129,7 +175,7 @@ bool parsePlaylist(PlaylistKind kind, const std::string &bytes, std::vector<std:
         if (!checkName(name, k + 1, error))
             return false;
         if (kind == PlaylistKind::Lines) {
-            found.push_back(name);
+            found.emplace_back(name, k + 1);
             continue;
         }
         auto placed = numbered.emplace(number, std::make_pair(name, k + 1));
@@ -140,12 +186,24 @@ bool parsePlaylist(PlaylistKind kind, const std::string &bytes, std::vector<std:
         }
     }
     for (const auto &entry : numbered)
-        found.push_back(entry.second.first);
+        found.push_back(entry.second);
     if (found.empty()) {
         error = "no entries";
         return false;
     }
-    names = found;
+    Playlist read;
+    read.utf8 = utf8;
+    for (const auto &entry : found) {
+        read.names.push_back(entry.first);
+        std::wstring wide;
+        if (utf8 && !decodeUtf8(entry.first, wide)) {
+            error = "line " + std::to_string(entry.second) + " is not valid UTF-8";
+            return false;
+        }
+        if (utf8)
+            read.wideNames.push_back(wide);
+    }
+    playlist = read;
     return true;
 }
 
@@ -162,10 +220,11 @@ static std::string windowsErrorText(DWORD code)
     return "cannot read it: " + (message.empty() ? "Windows error " + std::to_string(code) : message);
 }
 
-bool readPlaylistFile(const char *path, std::vector<std::string> &names, std::string &error)
+bool readPlaylistFile(const char *path, Playlist &playlist, std::string &error)
 {
     PlaylistKind kind;
-    if (!playlistKindOf(path, kind)) {
+    bool utf8;
+    if (!playlistKindOf(path, kind, utf8)) {
         error = "not a .m3u, .m3u8 or .pls file";
         return false;
     }
@@ -187,5 +246,5 @@ bool readPlaylistFile(const char *path, std::vector<std::string> &names, std::st
         error = windowsErrorText(readError);
         return false;
     }
-    return parsePlaylist(kind, bytes, names, error);
+    return parsePlaylist(kind, utf8, bytes, playlist, error);
 }
