@@ -1,4 +1,7 @@
-// The shared sweep scenarios, read from sweepScenarios.txt.
+// The shared sweep scenarios, read from sweepScenarios.txt by the grammar
+// written at the top of that file. The emulated suite's reader follows the
+// same grammar; both check the file's digest of the canonical dump, so they
+// cannot read the table differently without one of them failing.
 #pragma once
 #include <string>
 #include <vector>
@@ -16,5 +19,15 @@ struct SweepScenario {
     std::vector<int> remaining;
 };
 
-// Reads every scenario of the file; throws std::runtime_error on a malformed line.
+// Reads every scenario of the file and checks its digest; throws
+// std::runtime_error naming the line of anything outside the grammar.
 std::vector<SweepScenario> readSweepScenarios(const std::string &path);
+
+// The same on the file's bytes, without the digest check: the digest line's
+// value goes to *digest ("" when there is none).
+std::vector<SweepScenario> parseSweepScenarios(const std::string &text, std::string *digest);
+
+// One line per fact in a fixed order, and its FNV-1a 64-bit hash in hex, as
+// the digest line holds it.
+std::string canonicalSweepDump(const std::vector<SweepScenario> &scenarios);
+std::string sweepScenarioDigest(const std::vector<SweepScenario> &scenarios);

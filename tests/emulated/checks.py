@@ -3,6 +3,7 @@ case runs on its own (most on a fresh emulated process) and a failure says
 what differed. It prints a line per group, each failure in full, and the
 closing count."""
 
+import time
 import traceback
 
 from .machine import EmulationError
@@ -68,14 +69,16 @@ class Runner:
     def group(self, title, function, *args):
         self._group = title
         before, failedBefore = self.passed, len(self.failures)
+        started = time.monotonic()
         try:
             function(self.case, *args)
         except Exception as error:  # the group itself could not set its cases up
             self._fail('(setting up the group)', error)
         failed = len(self.failures) - failedBefore
-        self.out.write('%s  %s: %d cases%s\n' % ('FAIL' if failed else 'ok  ', title,
-                                                  self.passed - before + failed,
-                                                  ', %d failed' % failed if failed else ''))
+        self.out.write('%s  %s: %d cases%s (%.1f s)\n' % ('FAIL' if failed else 'ok  ', title,
+                                                          self.passed - before + failed,
+                                                          ', %d failed' % failed if failed else '',
+                                                          time.monotonic() - started))
 
     def case(self, title, function, *args):
         try:

@@ -6,8 +6,10 @@ current index of the check's choosing, any raw answer to 334).
 
 Every request is recorded as (window, code, argument), the argument as the
 signed 32-bit number it carries. Like the real player, an answer to 211
-points into one name buffer that the next request spoils, so a plug-in that
-keeps the pointer instead of copying the name at once compares garbage."""
+points into a name buffer that the next request spoils, so a plug-in that
+keeps the pointer instead of copying the name at once compares garbage. The
+buffer is one 16-byte aligned block unless a check places each name itself
+(at an odd address, or ending right before an unmapped page)."""
 
 from unicorn import UC_PROT_READ, UC_PROT_WRITE
 
@@ -29,9 +31,10 @@ class SimulatedHost:
         self.nullEditor = False       # 260 answers a null handle
         self.nullNameIndices = set()  # 211 answers a null address for these
         self.settingsPathAnswer = 0   # the raw answer to 334
+        self.placeName = None         # placeName(index, name) -> the address to hand that name over at
         self.requests = []
         self._nameBuffer = machine.alloc(NAME_BUFFER_SIZE)
-        self._nameLength = 0
+        self._lastName = None         # (address, bytes with the NUL) of the name handed over last
         platform.windows[HOST_WINDOW] = self._answerHost
         platform.windows[EDITOR_WINDOW] = self._answerEditor
 
@@ -47,9 +50,10 @@ class SimulatedHost:
     # The previous name becomes garbage at the next request; its NUL stays, so
     # a late reader gets a wrong name, not a runaway read.
     def _spoilLastName(self):
-        if self._nameLength > 1:
-            self.machine.placeBytes(b'#' * (self._nameLength - 1), self._nameBuffer)
-        self._nameLength = 0
+        if self._lastName and self._lastName[1] > 1:
+            address, length = self._lastName
+            self.machine.placeBytes(b'#' * (length - 1), address)
+        self._lastName = None
 
     def _answerHost(self, message, wParam, lParam):
         if message != WM_USER:
@@ -69,11 +73,15 @@ class SimulatedHost:
             if not 0 <= argument < len(self.playlist) or argument in self.nullNameIndices:
                 return 0
             name = self.playlist[argument]
-            if len(name) + 1 > NAME_BUFFER_SIZE:
+            if self.placeName:
+                address = self.placeName(argument, name)
+            elif len(name) + 1 > NAME_BUFFER_SIZE:
                 raise EmulationError('a playlist name of %d bytes does not fit the host buffer' % len(name))
-            self.machine.placeText(name, self._nameBuffer)
-            self._nameLength = len(name) + 1
-            return self._nameBuffer
+            else:
+                address = self._nameBuffer
+            self.machine.placeText(name, address)
+            self._lastName = (address, len(name) + 1)
+            return address
         return 0
 
     def _answerEditor(self, message, wParam, lParam):

@@ -9,7 +9,7 @@ platform turns each into the messages a real dialog manager would send to the
 dialog procedure, and fails loudly if the script ends with the dialog open.
 wsprintfA is the one cdecl function; all the others pop their own arguments."""
 
-from .dialogTemplate import readDialogTemplate
+from .dialogTemplate import TemplateError, readDialogTemplate
 from .machine import CDECL, STDCALL, EmulationError, StandIn
 
 WM_DESTROY, WM_CLOSE, WM_SETFONT = 0x0002, 0x0010, 0x0030
@@ -83,14 +83,16 @@ class Dialog:
     def byHandle(self, handle):
         return next((c for c in self.controls if c.handle == handle), None)
 
+    def view(self):
+        """What the user sees: the caption, and each control's id, tick, text and whether it is greyed."""
+        return self.caption, [(c.controlId, c.checked, c.text, c.enabled) for c in self.controls]
+
 
 class DialogMessage:
-    """One message given to the dialog procedure, its result and the platform
-    calls it made (indices into Platform.calls)."""
+    """One message given to the dialog procedure, and its result."""
 
-    def __init__(self, message, wParam, lParam, result, callsFrom, callsTo):
+    def __init__(self, message, wParam, lParam, result):
         self.message, self.wParam, self.lParam, self.result = message, wParam, lParam, result
-        self.callsFrom, self.callsTo = callsFrom, callsTo
 
     def describe(self):
         name = MESSAGE_NAMES.get(self.message, '0x%04x' % self.message)
@@ -110,6 +112,9 @@ class Platform:
         self.dialog = None
         self.dialogScript = None
         self.dialogMessages = []
+        self.dialogOwner = None
+        self.timersWhileOpen = None  # the timers as the dialog opened
+        self.dialogViews = []        # what the user saw: after opening, then after each action
         self.standIns = self._standIns()
 
     # --- profile files ------------------------------------------------------
@@ -208,10 +213,14 @@ class Platform:
         resource = self.image.resources.get((RT_DIALOG, templateKey)) if instance == self.image.base else None
         if not resource:
             return 0xFFFFFFFF  # no such template in that module
-        template = readDialogTemplate(resource.get(1033) or next(iter(resource.values())))
+        try:
+            template = readDialogTemplate(resource.get(1033) or next(iter(resource.values())))
+        except TemplateError as error:
+            raise EmulationError('dialog template %r: %s' % (templateKey, error)) from None
         if self.dialogScript is None:
             raise EmulationError('a dialog opened, but the check gave no script of user actions')
         self.dialog = dialog = Dialog(template, procedure)
+        self.dialogOwner, self.timersWhileOpen = owner, dict(self.timers)
         if template.style & DS_SETFONT:
             self._toDialog(WM_SETFONT, FONT_HANDLE, 0)
         firstTabStop = next((c.handle for c in dialog.controls if c.style & WS_TABSTOP), 0)
@@ -219,6 +228,7 @@ class Platform:
         for action in self.dialogScript:
             if dialog.ended:
                 break
+            self.dialogViews.append(dialog.view())
             self._perform(action)
         if not dialog.ended:
             raise EmulationError('the dialog is still open after the last scripted action %r: '
@@ -228,10 +238,9 @@ class Platform:
         return dialog.result
 
     def _toDialog(self, message, wParam, lParam):
-        start = len(self.calls)
         result = self.machine.call(self.dialog.procedure, [DIALOG_HANDLE, message, wParam, lParam], STDCALL,
                                    'dialog procedure (%s)' % MESSAGE_NAMES.get(message, hex(message)))
-        self.dialogMessages.append(DialogMessage(message, wParam, lParam, result, start, len(self.calls)))
+        self.dialogMessages.append(DialogMessage(message, wParam, lParam, result))
         return result
 
     def _perform(self, action):

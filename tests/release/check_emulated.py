@@ -2,8 +2,10 @@
 """Executes the shipped 32-bit plug-in's own machine code under a CPU
 emulator (Unicorn) with stand-ins for its imports and a simulated host, and
 checks its whole contract with the host: export, header, entry procedure,
-init, the timer procedure over the shared sweep scenarios, config's dialog
-and quit. Usage: check_emulated.py path/to/gen_zanq.dll"""
+init and quit with the settings file, the timer procedure over the shared
+sweep scenarios and over names handed over at every alignment and at a page
+end, and config's dialog. It also holds the scenario file to its grammar.
+Usage: check_emulated.py path/to/gen_zanq.dll"""
 import os
 import sys
 

@@ -6,23 +6,26 @@ mismatch.
 
     check_resources.py build/release/gen_zanq.dll
 """
+import os
 import struct
 import sys
 
 import pefile
 
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from emulated.dialogTemplate import TemplateError, readDialogTemplate  # noqa: E402  (after the path)
+
 RT_ICON, RT_DIALOG, RT_GROUP_ICON = 3, 5, 14
 US_ENGLISH = 1033
 
-# Predefined window classes as a template stores them: 0xFFFF and an atom.
-CLASS_ATOMS = {0x80: 'button', 0x81: 'edit', 0x82: 'static'}
-
 EXPECTED_DIALOG = {
+    'layout': 'plain',
     'style': 0x80C808C0,  # popup, caption, system menu, centred, modal frame, font
     'extended style': 0,
     'x': 0, 'y': 0, 'width': 125, 'height': 70,
-    'menu': '',
-    'class': '',
+    'menu': None,
+    'class': None,
     'caption': '',
     'font size': 8,
     'font': 'MS Sans Serif',
@@ -43,73 +46,16 @@ EXPECTED_CONTROLS = [
 EXPECTED_ICONS = [(32, 32), (16, 16)]  # width, height; each of 16 colours, 4 bits a pixel
 
 
-class Reader:
-    """Walks a template's words, strings and alignment."""
-
-    def __init__(self, data):
-        self.data, self.at = data, 0
-
-    def take(self, fmt):
-        values = struct.unpack_from('<' + fmt, self.data, self.at)
-        self.at += struct.calcsize('<' + fmt)
-        return values if len(values) > 1 else values[0]
-
-    def text(self):
-        end = self.at
-        while self.data[end:end + 2] != b'\0\0':
-            end += 2
-        value = self.data[self.at:end].decode('utf-16-le')
-        self.at = end + 2
-        return value
-
-    def name_or_ordinal(self):
-        """A template field that is empty (0), an ordinal (0xFFFF, n) or a text."""
-        first = struct.unpack_from('<H', self.data, self.at)[0]
-        if first == 0:
-            self.at += 2
-            return ''
-        if first == 0xFFFF:
-            self.at += 2
-            return ('ordinal', self.take('H'))
-        return self.text()
-
-    def align(self, size):
-        self.at += -self.at % size
-
-
-def parse_dialog(data):
-    r = Reader(data)
-    if r.take('HH') == (1, 0xFFFF):
-        raise ValueError('template 101 is an extended (DIALOGEX) template, not a plain one')
-    r.at = 0
-    dialog = {}
-    dialog['style'], dialog['extended style'], count = r.take('IIH')
-    dialog['x'], dialog['y'], dialog['width'], dialog['height'] = r.take('hhhh')
-    dialog['menu'] = r.name_or_ordinal()
-    dialog['class'] = r.name_or_ordinal()
-    dialog['caption'] = r.text()
-    if dialog['style'] & 0x40:  # DS_SETFONT: a point size and a face name follow
-        dialog['font size'] = r.take('H')
-        dialog['font'] = r.text()
-    controls = []
-    for _ in range(count):
-        r.align(4)
-        control = {}
-        control['style'], control['extended style'] = r.take('II')
-        control['x'], control['y'], control['width'], control['height'] = r.take('hhhh')
-        control['id'] = r.take('H')
-        kind = r.name_or_ordinal()
-        if isinstance(kind, tuple):
-            kind = CLASS_ATOMS.get(kind[1], 'atom 0x%x' % kind[1])
-        control['class'] = kind.lower()  # window class names ignore case
-        text = r.name_or_ordinal()
-        control['text'] = text if isinstance(text, str) else 'resource %d' % text[1]
-        size = r.take('H')
-        control['creation data'] = data[r.at:r.at + size]
-        r.at += size
-        controls.append(control)
-    if r.at < len(data) and any(data[r.at:]):
-        raise ValueError('%d unexpected bytes after the last control' % (len(data) - r.at))
+def template_fields(template):
+    """The template's fields under the names the expectations use."""
+    dialog = {'layout': 'extended' if template.extended else 'plain', 'style': template.style,
+              'extended style': template.extendedStyle, 'x': template.x, 'y': template.y,
+              'width': template.width, 'height': template.height, 'menu': template.menu,
+              'class': template.windowClass, 'caption': template.caption,
+              'font size': template.fontSize, 'font': template.font}
+    controls = [{'id': c.controlId, 'class': c.className, 'text': c.text, 'x': c.x, 'y': c.y,
+                 'width': c.width, 'height': c.height, 'style': c.style, 'extended style': c.extendedStyle,
+                 'creation data': c.creationData} for c in template.controls]
     return dialog, controls
 
 
@@ -147,8 +93,8 @@ def check_dialog(found, problems):
     if US_ENGLISH not in languages:
         return
     try:
-        dialog, controls = parse_dialog(languages[US_ENGLISH])
-    except (ValueError, struct.error, UnicodeDecodeError) as error:
+        dialog, controls = template_fields(readDialogTemplate(languages[US_ENGLISH]))
+    except TemplateError as error:
         problems.append('template 101 cannot be read: %s' % error)
         return
     compare('template 101', dialog, EXPECTED_DIALOG, problems)
