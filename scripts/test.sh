@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 step=""
 trap 'status=$?; [ $status -eq 0 ] || echo "test.sh: failed at: $step (status $status)" >&2' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 step="setup";                  bash scripts/setup.sh
 step="build";                  bash scripts/build.sh

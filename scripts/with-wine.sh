@@ -42,10 +42,17 @@ for program in "$wine" "$server" Xvfb; do
     command -v "$program" >/dev/null || fail "$program is missing; run scripts/setup.sh"
 done
 mkdir -p "$root/build" || fail "cannot create $root/build"
+# One run at a time in the prefix: a second would stop the first one's server.
+# The daemons started below do not inherit the lock, so none can keep it.
+exec {lock}>"$root/build/wineprefix.lock" || fail "cannot open $root/build/wineprefix.lock"
+if ! flock -n "$lock"; then
+    echo "with-wine.sh: waiting for another run that uses $WINEPREFIX" >&2
+    flock "$lock" || fail "cannot lock $root/build/wineprefix.lock"
+fi
 
 for n in $(seq 90 190); do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null {lock}>&- &
     xvfb=$!
     export DISPLAY=:$n
     break
@@ -64,11 +71,11 @@ done
 "$server" -k >/dev/null 2>&1
 "$server" -w >/dev/null 2>&1
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$wine" wineboot -i >/dev/null 2>&1 </dev/null || fail "cannot create the Wine prefix $WINEPREFIX"
+    "$wine" wineboot -i >/dev/null 2>&1 </dev/null {lock}>&- || fail "cannot create the Wine prefix $WINEPREFIX"
     "$server" -w >/dev/null 2>&1
 fi
-"$server" -p >/dev/null 2>&1 </dev/null || fail "cannot start a Wine server for $WINEPREFIX"
-"$wine" wineboot >/dev/null 2>&1 </dev/null || fail "cannot boot the Wine prefix $WINEPREFIX"
+"$server" -p >/dev/null 2>&1 </dev/null {lock}>&- || fail "cannot start a Wine server for $WINEPREFIX"
+"$wine" wineboot >/dev/null 2>&1 </dev/null {lock}>&- || fail "cannot boot the Wine prefix $WINEPREFIX"
 # No window manager runs on the virtual display: a window left to one would
 # get no frame, and each hide would wait two seconds for it to answer.
 grep -qs '^"Managed"="N"' "$WINEPREFIX/user.reg" ||
