@@ -35,14 +35,21 @@ static bool holdsNul(Word word)
 // The player hands over names in the ANSI code page, and the system writes
 // '?' for every letter that page lacks, so two distinct names can arrive as
 // one text. No local file name can hold a '?', so a name with one is such a
-// lossy text (or a stream address with a query) and must match nothing.
-const Word QuestionMarks = LowBits * '?';
-
-// The long-path prefix is the one place where '?' belongs in a file name.
-static bool startsWithLongPathPrefix(const char *name)
+// lossy text (or a stream address with a query) and must match nothing; the
+// long-path prefix \\?\ is the one place where a '?' belongs in a name.
+//
+// Folding leaves every '?' where it is, so a name equal to the outer one holds
+// a '?' exactly where the outer one does. Checking the outer name, once per
+// entry, therefore settles every comparison with it, and the inner copies,
+// made about n^2/2 times a sweep, pay nothing for the rule.
+static bool holdsQuestionMark(const char *copy)
 {
-    // Each byte is read only when the one before it was no NUL.
-    return name[0] == '\\' && name[1] == '\\' && name[2] == '?' && name[3] == '\\';
+    bool longPathPrefix = copy[0] == '\\' && copy[1] == '\\' && copy[2] == '?' && copy[3] == '\\';
+    for (int k = longPathPrefix ? 4 : 0; copy[k] != '\0'; ++k) {
+        if (copy[k] == '?')
+            return true;
+    }
+    return false;
 }
 
 // Every byte A-Z becomes a-z, all in one word; other bytes stay as they are.
@@ -59,10 +66,9 @@ static unsigned char foldAsciiCase(unsigned char c)
 }
 
 // Copies a host name at once, before the next request can overwrite it.
-// Returns false for a name that cannot match: a missing one; one too long for
-// the buffer, since a cut name must never be taken for a whole one, or two
-// distinct long names that share their first 259 bytes would match and one of
-// them would be deleted; and one holding a '?' after its \\?\ prefix, if any.
+// Returns false for a missing name or one too long for the buffer: a cut name
+// must never be taken for a whole one, or two distinct long names that share
+// their first 259 bytes would match and one of them would be deleted.
 // Whole words are read from the host's text only at word-aligned addresses,
 // so a word that holds its NUL never reaches into the next memory page.
 static bool copyName(char *buffer, const char *name)
@@ -70,27 +76,20 @@ static bool copyName(char *buffer, const char *name)
     if (!name)
         return false;
     int k = 0;
-    if (startsWithLongPathPrefix(name)) {
-        for (; k < 4; ++k)
-            buffer[k] = name[k];
-    }
-    for (; reinterpret_cast<UINT_PTR>(name + k) % WordSize != 0; ++k) {
-        char c = buffer[k] = name[k];
-        if (c == '\0' || c == '?')
-            return c == '\0';
+    while (reinterpret_cast<UINT_PTR>(name + k) % WordSize != 0) {
+        if ((buffer[k] = name[k]) == '\0')
+            return true;
+        ++k;
     }
     for (; k + WordSize <= NameBufferSize; k += WordSize) {
         Word word = loadWord(name + k);
-        // One test for both: the bytes after a NUL are not the name's, so a
-        // word holding either is settled byte by byte below.
-        if (holdsNul(word) | holdsNul(word ^ QuestionMarks))
+        if (holdsNul(word))
             break;
         __builtin_memcpy(buffer + k, &word, WordSize);
     }
     for (; k < NameBufferSize; ++k) {
-        char c = buffer[k] = name[k];
-        if (c == '\0' || c == '?')
-            return c == '\0';
+        if ((buffer[k] = name[k]) == '\0')
+            return true;
     }
     buffer[NameBufferSize - 1] = '\0';
     return false;
@@ -149,8 +148,8 @@ void sweepPlaylist(HWND window)
     if (pos < 0 || pos >= count)
         return;
     for (int i = pos; i < count; ++i) {
-        // A missing or cut outer name can equal nothing; skip its comparisons.
-        if (!copyName(outer, requestEntryName(window, i)))
+        // A missing, cut or lossy outer name can equal nothing; skip its comparisons.
+        if (!copyName(outer, requestEntryName(window, i)) || holdsQuestionMark(outer))
             continue;
         int j = i + 1;
         while (j < count) {
