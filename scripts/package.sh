@@ -6,6 +6,7 @@
 # Clean runs over the same sources give the same bytes: the build leaves no
 # timestamp in the DLL, and the zip and the installer get one fixed file time.
 set -euo pipefail
+trap 'echo "package.sh: failed: $BASH_COMMAND (status $?)" >&2' ERR
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh

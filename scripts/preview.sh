@@ -5,6 +5,7 @@
 # 2 for a wrong command line.
 #   scripts/preview.sh FILE [CURRENT]
 set -euo pipefail
+trap 'echo "preview.sh: failed: $BASH_COMMAND (status $?)" >&2' ERR
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh

@@ -3,6 +3,7 @@
 # plug-in in the simulated host under Wine on the virtual display, captured
 # from the display itself and cropped to the dialog's window.
 set -euo pipefail
+trap 'echo "screenshot.sh: failed: $BASH_COMMAND (status $?)" >&2' ERR
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
