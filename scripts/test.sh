@@ -13,6 +13,9 @@ step="setup";                  bash scripts/setup.sh
 step="build";                  bash scripts/build.sh
 step="test programs (ctest)";  scripts/with-wine.sh ctest --preset test
 step="package";                bash scripts/package.sh   # the zip and the installer, for check_package.py
+# This machine's kernel runs no 32-bit code: the installer's script runs as
+# its x86_64 build, carrying the x86_64 build of the plug-in.
+step="installer and uninstaller"; /usr/bin/python3 tests/installer/check_installer.py --x86_64 build/test/bin/gen_zanq.dll
 for check in tests/release/check_*.py; do
     step=$check
     echo "== $check"
