@@ -99,11 +99,12 @@ static RunResult runHostsim(const std::string &arguments, const std::string &tem
     SetEnvironmentVariableA("TEMP", tempFolder.c_str());
     BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                                   &process);
+    DWORD startError = GetLastError();
     SetEnvironmentVariableA("TMP", savedTmp);
     SetEnvironmentVariableA("TEMP", savedTemp);
     CloseHandle(out);
     CloseHandle(err);
-    EXPECT_TRUE(started) << commandLine;
+    EXPECT_TRUE(started) << commandLine << " (error " << startError << ")";
     if (started) {
         if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
             ADD_FAILURE() << "hostsim did not finish: " << commandLine;
