@@ -13,14 +13,12 @@ the same prefix: the keys and folders that cases use are reset before it."""
 import dataclasses
 import hashlib
 import os
-import re
 import shutil
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import wineSession  # noqa: E402
-from wineSession import WineError, WineSession, regString, stopOnSignals, windowsPath  # noqa: E402
+from wineSession import WineError, WineSession, installerToRun, regString, stopOnSignals, windowsPath  # noqa: E402
 
 UNINSTALL = r'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 ENTRY = UNINSTALL + r'\Kestwyn'
@@ -339,28 +337,7 @@ def compareRegistry(found, expected):
 
 
 def main():
-    args = sys.argv[1:]
-    x86_64 = args[:1] == ['--x86_64']
-    if len(args) != 2:
-        sys.exit('usage: check_installer.py PACKAGE_DIR RELEASE_DLL\n'
-                 '       check_installer.py --x86_64 X86_64_DLL')
-    packageDir, dllPath = (None, args[1]) if x86_64 else args
-    with open(dllPath, 'rb') as f:
-        dll = f.read()
-    match = re.search(rb'Kestwyn v([0-9][0-9.]*[0-9])\0', dll)
-    if not match:
-        sys.exit(f'FAIL: {dllPath} carries no "Kestwyn vN.N" description')
-    version = match.group(1).decode()
-    if x86_64:
-        try:
-            packageDir = wineSession.useX86_64Build(dllPath, version)
-        except WineError as error:
-            sys.exit(f'FAIL {error}')
-        print('installer: the script built for x86_64, carrying the x86_64 build of the plug-in, '
-              'under 64-bit Wine', flush=True)
-    setupPath = os.path.join(packageDir, f'gen_zanq-{version}-setup.exe')
-    if not os.path.exists(setupPath):
-        sys.exit(f'FAIL: no {setupPath}; run scripts/package.sh')
+    setupPath, dll, version, _ = installerToRun(sys.argv[1:], 'check_installer.py')
 
     stopOnSignals()
     session = WineSession()

@@ -12,13 +12,12 @@ or, where the kernel runs no 32-bit code, of the same script built for x86_64
 (only its Target differs) under 64-bit Wine, whose pages look the same:
     screenshots.py --x86_64 X86_64_DLL OUT_DIR"""
 import os
-import re
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wineSession  # noqa: E402
-from wineSession import WineSession, stopOnSignals, windowsPath  # noqa: E402
+from wineSession import WineSession, installerToRun, stopOnSignals, windowsPath  # noqa: E402
 
 PLAYER = r'C:\Program Files\Winamp'
 ENTRY = r'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestwyn'
@@ -45,18 +44,7 @@ def capture(session, rect, path):
 
 
 def main():
-    args = sys.argv[1:]
-    x86_64 = args[:1] == ['--x86_64']
-    if len(args) != 3:
-        sys.exit('usage: screenshots.py PACKAGE_DIR RELEASE_DLL OUT_DIR\n'
-                 '       screenshots.py --x86_64 X86_64_DLL OUT_DIR')
-    packageDir, dllPath, outDir = (None, args[1], args[2]) if x86_64 else args
-    with open(dllPath, 'rb') as f:
-        dll = f.read()
-    version = re.search(rb'Kestwyn v([0-9][0-9.]*[0-9])\0', dll).group(1).decode()
-    if x86_64:
-        packageDir = wineSession.useX86_64Build(dllPath, version)
-    setup = os.path.join(packageDir, f'gen_zanq-{version}-setup.exe')
+    setup, dll, version, (outDir,) = installerToRun(sys.argv[1:], 'screenshots.py', 'OUT_DIR')
     os.makedirs(outDir, exist_ok=True)
 
     stopOnSignals()

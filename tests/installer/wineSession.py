@@ -7,9 +7,11 @@ and stops it, and its virtual display, on close. Whatever WINEPREFIX the
 caller has set is ignored. Everything lives under build/installer-test/."""
 import errno
 import os
+import re
 import shutil
 import signal
 import subprocess
+import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -48,6 +50,36 @@ def useX86_64Build(dllPath, version):
     if made.returncode != 0:
         raise WineError('makensis could not build the x86_64 installer: ' + (made.stdout + made.stderr).strip())
     return packageDir
+
+
+def installerToRun(args, program, extra=''):
+    """Reads `[--x86_64] PACKAGE_DIR RELEASE_DLL` or `--x86_64 X86_64_DLL`
+    (each followed by `extra` arguments) from args; returns the installer's
+    path, the DLL's bytes, its version and the extra arguments. Exits with a
+    line on a wrong command line, a DLL without a version or no installer."""
+    x86_64 = args[:1] == ['--x86_64']
+    if len(args) != 2 + len(extra.split()):
+        tail = ' ' + extra if extra else ''
+        sys.exit(f'usage: {program} PACKAGE_DIR RELEASE_DLL{tail}\n'
+                 f'       {program} --x86_64 X86_64_DLL{tail}')
+    packageDir, dllPath = (None, args[1]) if x86_64 else args[:2]
+    with open(dllPath, 'rb') as f:
+        dll = f.read()
+    match = re.search(rb'Kestwyn v([0-9][0-9.]*[0-9])\0', dll)
+    if not match:
+        sys.exit(f'FAIL: {dllPath} carries no "Kestwyn vN.N" description')
+    version = match.group(1).decode()
+    if x86_64:
+        try:
+            packageDir = useX86_64Build(dllPath, version)
+        except WineError as error:
+            sys.exit(f'FAIL {error}')
+        print(f'{program}: the script built for x86_64, carrying the x86_64 build of the plug-in, '
+              'under 64-bit Wine', flush=True)
+    setupPath = os.path.join(packageDir, f'gen_zanq-{version}-setup.exe')
+    if not os.path.exists(setupPath):
+        sys.exit(f'FAIL: no {setupPath}; run scripts/package.sh')
+    return setupPath, dll, version, args[2:]
 
 
 DEADLINE = 120   # seconds for any one program; a slow machine gets there well within it
