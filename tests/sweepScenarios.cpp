@@ -316,8 +316,8 @@ std::string hexBytes(const std::string &bytes)
     return out;
 }
 
-} // namespace
-
+// Every scenario of the file's bytes; the digest line's value goes to *digest
+// ("" when there is none).
 std::vector<SweepScenario> parseSweepScenarios(const std::string &text, std::string *digest)
 {
     std::vector<Block> blocks;
@@ -347,6 +347,7 @@ std::vector<SweepScenario> parseSweepScenarios(const std::string &text, std::str
     return scenarios;
 }
 
+// One line per fact in a fixed order: what the digest is taken of.
 std::string canonicalSweepDump(const std::vector<SweepScenario> &scenarios)
 {
     std::string out;
@@ -371,6 +372,7 @@ std::string canonicalSweepDump(const std::vector<SweepScenario> &scenarios)
     return out;
 }
 
+// The dump's FNV-1a 64-bit hash in hex, as the digest line holds it.
 std::string sweepScenarioDigest(const std::vector<SweepScenario> &scenarios)
 {
     uint64_t value = 0xCBF29CE484222325ULL;
@@ -380,6 +382,8 @@ std::string sweepScenarioDigest(const std::vector<SweepScenario> &scenarios)
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(value));
     return hex;
 }
+
+} // namespace
 
 std::vector<SweepScenario> readSweepScenarios(const std::string &path)
 {

@@ -23,11 +23,3 @@ struct SweepScenario {
 // std::runtime_error naming the line of anything outside the grammar.
 std::vector<SweepScenario> readSweepScenarios(const std::string &path);
 
-// The same on the file's bytes, without the digest check: the digest line's
-// value goes to *digest ("" when there is none).
-std::vector<SweepScenario> parseSweepScenarios(const std::string &text, std::string *digest);
-
-// One line per fact in a fixed order, and its FNV-1a 64-bit hash in hex, as
-// the digest line holds it.
-std::string canonicalSweepDump(const std::vector<SweepScenario> &scenarios);
-std::string sweepScenarioDigest(const std::vector<SweepScenario> &scenarios);
