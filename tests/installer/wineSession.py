@@ -362,12 +362,21 @@ class WineSession:
             raise WineError(f'regedit could not import {path}')
 
     def exportReg(self, key):
-        """{key: {value: data}} of `key` and the keys below it; {} when absent."""
+        """{key: {value: data}} of `key`, which must exist, and the keys below it.
+        An export that Wine failed to make is tried again, twice at most, and
+        said on the standard error: a read changes nothing, and a missing one
+        must never pass for an empty registry."""
         path = os.path.join(WORK, 'export.reg')
-        if os.path.exists(path):
-            os.remove(path)
-        self.wine(['regedit', '/E', windowsPath(path), key])
-        return parseRegExport(path)
+        for attempt in range(3):
+            if os.path.exists(path):
+                os.remove(path)
+            status = self.wine(['regedit', '/E', windowsPath(path), key])
+            keys = parseRegExport(path)
+            if key in keys:
+                return keys
+            print(f'regedit /E {key}: no export (exit status {status}, attempt {attempt + 1})',
+                  file=sys.stderr, flush=True)
+        raise WineError(f'regedit could not export {key}')
 
 
 def stopOnSignals():
